@@ -1,0 +1,202 @@
+#include "control/protocol/transport.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/ticks.h"
+
+namespace kest::protocol {
+
+namespace {
+
+void SilentTrace(std::string_view) {}
+
+std::atomic<TraceHook> g_trace_hook{&SilentTrace};
+std::array<std::atomic<uint32_t>, 10> g_command_timers{};
+
+}  // namespace
+
+void SetFailureTraceHook(TraceHook hook) {
+    g_trace_hook.store(hook ? hook : &SilentTrace);
+}
+
+void TraceFailure(std::string_view name) {
+    g_trace_hook.load()(name);
+}
+
+bool WithinWindow(uint32_t start, uint32_t now, uint32_t window) {
+    if (window == 0 || now < start) return false;
+    return uint64_t(now) < uint64_t(start) + window;
+}
+
+int32_t CommandTimer(int slot, int mode, uint32_t window) {
+    if (slot < 0 || slot > 9) return -1;
+    if (mode == 0) {
+        g_command_timers[size_t(slot)].store(platform::TickCount());
+        return 1;
+    }
+    if (mode != 1) return 0;
+    return WithinWindow(g_command_timers[size_t(slot)].load(), platform::TickCount(), window) ? 1
+                                                                                              : 0;
+}
+
+CommandChannel::CommandChannel(std::shared_ptr<platform::NamedSemaphore> command_lock)
+    : command_lock_(std::move(command_lock)) {}
+
+int32_t CommandChannel::Open(const std::string& address_text, uint16_t port) {
+    uint32_t ip = 0;
+    if (!platform::ParseIpv4(address_text, ip)) return kBadCameraAddress;
+    platform::UdpSocket s;
+    if (!s.Open()) return kSocketCreate;
+    camera_ip_ = ip;
+    camera_port_ = port;
+    camera_address_ = platform::MakeAddress(ip, port);
+    s.SetBufferSizes(kSocketBufferSize, kSocketBufferSize);
+    if (!s.SetNonBlocking()) return kNonBlocking;
+    socket_ = std::move(s);
+    open_.store(true);
+    return kDone;
+}
+
+void CommandChannel::Close() {
+    open_.store(false);
+    socket_.Close();
+}
+
+std::array<uint8_t, 8> CommandChannel::PasswordBlock(std::string_view text) {
+    std::array<uint8_t, 8> block{};
+    std::memcpy(block.data(), text.data(), std::min<size_t>(text.size(), block.size()));
+    return block;
+}
+
+void CommandChannel::SetPassword(std::string_view text) {
+    std::lock_guard lock(password_mutex_);
+    password_ = PasswordBlock(text);
+}
+
+std::array<uint8_t, 8> CommandChannel::password() const {
+    std::lock_guard lock(password_mutex_);
+    return password_;
+}
+
+uint16_t CommandChannel::NextSequence() {
+    const uint16_t seq = uint16_t(sequence_counter_.fetch_add(1) + 1);
+    current_sequence_.store(seq);
+    return seq;
+}
+
+int32_t CommandChannel::Wait(Reply& reply) {
+    const uint16_t expected = current_sequence_.load();
+    uint32_t t0 = platform::TickCount();
+    for (;;) {
+        sockaddr_in from{};
+        size_t n = 0;
+        switch (socket_.ReceiveFrom(reply.bytes.data(), reply.bytes.size(), n, from)) {
+            case platform::UdpSocket::Receive::kWouldBlock: {
+                const uint32_t waited = platform::TickCount() - t0;
+                const uint32_t wait = reply_wait_.load();
+                if (waited >= wait) {
+                    TraceFailure("cl_rack_ack");
+                    return -1;
+                }
+                // Block for at most 1 ms so a reply on loopback is taken at once.
+                socket_.WaitReadable(1);
+                continue;
+            }
+            case platform::UdpSocket::Receive::kError:
+                TraceFailure("cl_rack_ack");
+                return -1;
+            case platform::UdpSocket::Receive::kData:
+                break;
+        }
+        // Only the camera's own address may answer; anyone else could otherwise
+        // stall the session or redirect it.
+        if (ntohl(from.sin_addr.s_addr) != camera_ip_) continue;
+        // Reply fields past the datagram read as zero.
+        std::fill(reply.bytes.begin() + long(n), reply.bytes.end(), uint8_t(0));
+        reply.length = n;
+        if (n >= 2 && reply.sequence() == expected) return int32_t(n);
+        t0 = platform::TickCount();
+    }
+}
+
+int32_t CommandChannel::ReceiveReply(Reply& reply) {
+    return Wait(reply) < 0 ? -1 : 0;
+}
+
+int32_t CommandChannel::ReceiveReplyCounted(Reply& reply) {
+    return Wait(reply);
+}
+
+void CommandChannel::LockCommands(int mode) {
+    if (!command_lock_) return;
+    if (mode == 1) {
+        command_lock_->Wait(platform::NamedSemaphore::kInfinite);
+    } else if (mode == 2) {
+        command_lock_->Release();
+    }
+}
+
+ssize_t CommandChannel::SendRaw(const void* data, size_t len) {
+    return socket_.SendTo(data, len, camera_address_);
+}
+
+int32_t CommandChannel::Send(const CommandInfo& command, std::span<const uint8_t> params,
+                             const std::array<uint8_t, 8>& password) {
+    uint8_t request[kRequestBufferSize];
+    ByteWriter w(request, sizeof request);
+    w.U16(NextSequence()).U16(command.code);
+    if (command.form == Form::kLong) w.Bytes(password.data(), password.size());
+    w.Bytes(params.data(), params.size());
+    if (!w.ok()) return -1;
+    if (SendRaw(request, w.size()) != ssize_t(w.size())) return -1;
+    return 0;
+}
+
+int32_t CommandChannel::Exchange(const CommandInfo& command, std::span<const uint8_t> params,
+                                 Reply& reply, const Options& options) {
+    if (options.take_lock) {
+        LockCommands(0);
+        LockCommands(1);
+    }
+    auto unlock = [&] {
+        if (options.take_lock) LockCommands(2);
+    };
+    const std::array<uint8_t, 8> password =
+        options.password_block ? *options.password_block : this->password();
+
+    // The command keeps its own start time, so commands of other cameras on
+    // other threads cannot move its retry window.
+    const uint32_t start = platform::TickCount();
+    if (Send(command, params, password) < 0) {
+        TraceFailure(command.name);
+        unlock();
+        return -1;
+    }
+    while (ReceiveReply(reply) != 0) {
+        if (!WithinWindow(start, platform::TickCount(), retry_window_.load())) {
+            unlock();
+            return -1;
+        }
+        if (Send(command, params, password) < 0) {
+            TraceFailure(command.name);
+            unlock();
+            return -1;
+        }
+    }
+    if (options.act_on_start_flag && reply.start_flag()) ClearStartFlag();
+    unlock();
+    return 0;
+}
+
+int32_t CommandChannel::ClearStartFlag() {
+    static const CommandInfo* const kClear = FindCommand(kClearStartFlagCode);
+    Reply reply;
+    Options options;
+    options.take_lock = false;
+    options.act_on_start_flag = false;
+    if (Exchange(*kClear, {}, reply, options) != 0) return kNoReply;
+    return reply.status() == 1 ? kRefused : kDone;
+}
+
+}  // namespace kest::protocol

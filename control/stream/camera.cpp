@@ -1,0 +1,221 @@
+#include "control/stream/camera.h"
+
+#include <algorithm>
+#include <cctype>
+#include <new>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "platform/ticks.h"
+
+namespace kest {
+
+namespace {
+
+constexpr const char* kSettingsFile = "KEST.INI";
+
+// Polls a flag lock every 10 ms for at most 5 s, then takes it.
+bool TakeFlag(std::atomic<bool>& flag) {
+    for (uint32_t waited = 0;; waited += CKestCamera::kFlagLockPollMs) {
+        bool expected = false;
+        if (flag.compare_exchange_strong(expected, true)) return true;
+        if (waited >= CKestCamera::kFlagLockLimitMs) return false;
+        platform::SleepMs(CKestCamera::kFlagLockPollMs);
+    }
+}
+
+}  // namespace
+
+CKestCamera::CKestCamera(const std::string& token)
+    : command_lock_name_("Packet/" + token + "/LockPackSemaphore"),
+      presentation_lock_name_("Packet/" + token + "/LockJPEGSemaphore"),
+      command_lock_(platform::NamedSemaphore::Create(command_lock_name_, 1, 1)),
+      presentation_lock_(command_lock_
+                             ? platform::NamedSemaphore::Create(presentation_lock_name_, 1, 1)
+                             : nullptr),
+      channel_(command_lock_) {
+    quant_tables_.fill(10);
+    frame_.quant_tables = quant_tables_.data();
+}
+
+CKestCamera::~CKestCamera() {
+    if (session_open_.load()) CloseSession();
+    if (LockListeners()) {
+        listeners_.clear();
+        UnlockListeners();
+    }
+}
+
+bool CKestCamera::LockListeners() {
+    return TakeFlag(listener_flag_);
+}
+
+bool CKestCamera::UnlockListeners() {
+    listener_flag_.store(false);
+    return true;
+}
+
+bool CKestCamera::LockPlaceholder() {
+    return TakeFlag(placeholder_flag_);
+}
+
+bool CKestCamera::UnlockPlaceholder() {
+    placeholder_flag_.store(false);
+    return true;
+}
+
+void CKestCamera::AddListener(CameraListener* listener) {
+    if (!listener || !LockListeners()) return;
+    const bool known = std::any_of(listeners_.begin(), listeners_.end(), [&](CameraListener* l) {
+        return l->listener_window() == listener->listener_window();
+    });
+    if (!known) listeners_.push_back(listener);
+    UnlockListeners();
+}
+
+void CKestCamera::RemoveListener(CameraListener* listener) {
+    if (!listener || !LockListeners()) return;
+    std::erase_if(listeners_, [&](CameraListener* l) {
+        return l == listener || l->listener_window() == listener->listener_window();
+    });
+    UnlockListeners();
+}
+
+void CKestCamera::PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    if (!LockListeners()) return;
+    for (CameraListener* l : listeners_) {
+        if (platform::MessageWindow* w = l->listener_window()) w->Post(message, wparam, lparam);
+    }
+    UnlockListeners();
+}
+
+std::string CKestCamera::NormaliseAddress(const std::string& text) {
+    // Digit runs fill four numbers; every other character ends one, and the
+    // fourth separator ends the reading.
+    long numbers[4] = {0, 0, 0, 0};
+    size_t index = 0;
+    for (char c : text) {
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            numbers[index] = std::min(numbers[index] * 10 + (c - '0'), 999999L);
+        } else if (++index == 4) {
+            break;
+        }
+    }
+    return std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
+           std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
+}
+
+std::array<uint8_t, 8> CKestCamera::ParseQuantRow(const std::string& value) {
+    std::array<uint8_t, 8> row;
+    if (value.empty()) {
+        row.fill(10);
+        return row;
+    }
+    for (size_t i = 0; i < 8; ++i) {
+        int number = 0;
+        for (size_t k = 4 * i; k < 4 * i + 3 && k < value.size(); ++k) {
+            if (!std::isdigit(static_cast<unsigned char>(value[k]))) break;
+            number = number * 10 + (value[k] - '0');
+        }
+        row[i] = uint8_t(number);
+    }
+    return row;
+}
+
+void CKestCamera::ReadSettings() {
+    const std::string path = platform::JoinPath(platform::CurrentDirectory(), kSettingsFile);
+    channel_.set_retry_window(uint32_t(platform::GetProfileInt(path, "udp", "retry", 0)));
+    for (int table = 0; table < 2; ++table) {
+        for (int row = 0; row < 8; ++row) {
+            const std::string key =
+                std::string(table == 0 ? "qtaby" : "qtabc") + std::to_string(row + 1);
+            const auto values = ParseQuantRow(platform::GetProfileString(path, "jpeg", key, ""));
+            std::copy(values.begin(), values.end(), quant_tables_.begin() + table * 64 + row * 8);
+        }
+    }
+    frame_.quant_tables = quant_tables_.data();
+    switch (platform::GetProfileInt(path, "jpeg", "scalef", 2)) {
+        case 1:
+            size_code_ = 0, scale_factor_ = 50.0f;
+            break;
+        case 2:
+            size_code_ = 16, scale_factor_ = 25.0f;
+            break;
+        case 4:
+            size_code_ = 32, scale_factor_ = 12.5f;
+            break;
+        case 8:
+            size_code_ = 48, scale_factor_ = 6.25f;
+            break;
+        default:
+            break;
+    }
+}
+
+int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) {
+    if (session_open_.load()) return protocol::kSessionOpen;
+    // A port that does not fit the socket address would silently go elsewhere.
+    if (port < 0 || port > 65535) return protocol::kMissingArgument;
+
+    address_text_ = NormaliseAddress(address_text);
+    port_text_ = std::to_string(port);
+
+    if (int32_t r = channel_.Open(address_text_, uint16_t(port)); r != 0) return r;
+
+    frame_ = FrameRecord{};
+    receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
+    if (!receive_buffer_) {
+        channel_.Close();
+        return protocol::kNoReceiveBuffer;
+    }
+    frame_.buffer = receive_buffer_.get();
+
+    session_open_.store(true);
+    channel_.SeedSequence(platform::TickCount() << 8);
+
+    ReadSettings();
+    reported_ = ReportedState{};
+
+    if (int32_t r = protocol::scmd_nop(channel_); r < 0) {
+        CloseSession();
+        return r;
+    }
+    protocol::VersionInfo version;
+    const int32_t v = protocol::scmd_get_version(channel_, version);
+    if (v < 0) {
+        CloseSession();
+        return v;
+    }
+    version_ = version;
+
+    const std::string path = platform::JoinPath(platform::CurrentDirectory(), kSettingsFile);
+    throughput_test_ = platform::GetProfileInt(path, "check", "speed", 0);
+    return protocol::kDone;
+}
+
+int32_t CKestCamera::CloseSession() {
+    if (!session_open_.load()) return protocol::kNoSession;
+    RequestStop();
+    while (WaitReceiveEnd() == 1)
+        platform::SleepMs(1);
+    channel_.Close();
+    receive_buffer_.reset();
+    frame_.buffer = nullptr;
+    session_open_.store(false);
+    return protocol::kDone;
+}
+
+bool CKestCamera::LockPresentation(int mode) {
+    if (!presentation_lock_) return false;
+    if (mode == 1) return presentation_lock_->Wait(kPresentationWaitMs);
+    if (mode == 2) presentation_lock_->Release();
+    return true;
+}
+
+void CKestCamera::RequestStop() {}
+
+int32_t CKestCamera::WaitReceiveEnd() {
+    return 0;
+}
+
+}  // namespace kest

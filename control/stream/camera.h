@@ -1,0 +1,156 @@
+// CKestCamera: everything that belongs to the connection with one camera.
+//
+// It owns the command session (socket, camera address, sequence numbers), the
+// receive buffer in which frames are assembled, the cross-thread locks and the
+// list of controls that listen to it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/protocol/handshake.h"
+#include "control/protocol/transport.h"
+#include "platform/message_window.h"
+#include "platform/named_semaphore.h"
+
+namespace kest {
+
+// A control registered with the camera object; notifications are posted to
+// its window, never delivered by a direct call.
+class CameraListener {
+  public:
+    virtual ~CameraListener() = default;
+    virtual platform::MessageWindow* listener_window() = 0;
+};
+
+// The frame most recently assembled.
+struct FrameRecord {
+    uint16_t frame_number = 0;
+    int32_t receiving = 0;
+    int32_t busy = 0;
+    int32_t reverse = 0;
+    const uint8_t* quant_tables = nullptr;  // the camera object's two tables
+    int32_t frame_count = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t length = 0;
+    uint8_t* buffer = nullptr;
+};
+
+// Values last reported as status notifications.
+struct ReportedState {
+    uint16_t size_class = 0xFFFF;
+    uint16_t quality = 0xFFFF;
+    uint16_t reverse = 0xFFFF;
+    int16_t pan = 32767;
+    int16_t tilt = 32767;
+    int16_t pan_limit = -1;
+    int16_t tilt_limit = -1;
+    int16_t motor_moving = -1;
+    int16_t zoom = -1;
+    int16_t initial_moving = -1;
+};
+
+class CKestCamera {
+  public:
+    static constexpr size_t kReceiveBufferSize = 3 * 1024 * 1024;
+    static constexpr uint32_t kPresentationWaitMs = 10000;
+    static constexpr uint32_t kFlagLockPollMs = 10;
+    static constexpr uint32_t kFlagLockLimitMs = 5000;
+
+    explicit CKestCamera(const std::string& token);
+    virtual ~CKestCamera();
+    CKestCamera(const CKestCamera&) = delete;
+    CKestCamera& operator=(const CKestCamera&) = delete;
+
+    virtual bool LockListeners();
+    virtual bool UnlockListeners();
+    virtual bool LockPlaceholder();
+    virtual bool UnlockPlaceholder();
+    virtual void AddListener(CameraListener* listener);
+    virtual void RemoveListener(CameraListener* listener);
+
+    // Session open: 0, -201 when open already, -100 for a bad port, or the
+    // first failure of socket set-up, buffer allocation or the handshake.
+    int32_t OpenSession(const std::string& address_text, int32_t port);
+    // 0, or -200 when no session is open.
+    int32_t CloseSession();
+    bool session_open() const { return session_open_.load(); }
+
+    // Rewrites the decimal digit runs of an address text as "%d.%d.%d.%d".
+    static std::string NormaliseAddress(const std::string& text);
+    // One row of a quantisation table from "KEST.INI": 8 three-digit numbers
+    // one every 4 characters; an empty value gives eight 10s.
+    static std::array<uint8_t, 8> ParseQuantRow(const std::string& value);
+
+    // 0 nothing, 1 wait (at most 10 s), 2 release the presentation lock.
+    // Mode 1 gives false when the wait timed out.
+    bool LockPresentation(int mode);
+
+    // Receive thread control; the receive loop comes with the picture stream.
+    void RequestStop();
+    int32_t WaitReceiveEnd();
+
+    // The camera's command channel and the values the session read.
+    protocol::CommandChannel& channel() { return channel_; }
+    void set_reply_wait(uint32_t ms) { channel_.set_reply_wait(ms); }
+    uint32_t reply_wait() const { return channel_.reply_wait(); }
+    void SetPassword(const std::string& text) { channel_.SetPassword(text); }
+
+    int32_t version_number() const { return version_.version_number; }
+    int32_t model_code() const { return version_.model_code; }
+    int32_t second_version() const { return version_.program_version; }
+    int32_t size_code() const { return size_code_; }
+    float scale_factor() const { return scale_factor_; }
+    // The frame-size code (0 small, 1 middle, 2 large) last set or reported.
+    int32_t frame_size_code() const { return frame_size_code_.load(); }
+    void set_frame_size_code(int32_t code) { frame_size_code_.store(code); }
+    int32_t throughput_test() const { return throughput_test_; }
+    const std::array<uint8_t, 128>& quant_tables() const { return quant_tables_; }
+    const std::string& address_text() const { return address_text_; }
+    const std::string& port_text() const { return port_text_; }
+    const ReportedState& reported() const { return reported_; }
+    bool downloading() const { return downloading_.load(); }
+    void set_downloading(bool on) { downloading_.store(on); }
+    FrameRecord& frame_record() { return frame_; }
+
+    const std::string& command_lock_name() const { return command_lock_name_; }
+    const std::string& presentation_lock_name() const { return presentation_lock_name_; }
+
+    // Posts a message to every listener's window under the listener lock.
+    void PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+  private:
+    void ReadSettings();
+
+    std::string command_lock_name_;
+    std::string presentation_lock_name_;
+    std::shared_ptr<platform::NamedSemaphore> command_lock_;
+    std::shared_ptr<platform::NamedSemaphore> presentation_lock_;
+    protocol::CommandChannel channel_;
+
+    std::vector<CameraListener*> listeners_;
+    std::atomic<bool> listener_flag_{false};
+    std::atomic<bool> placeholder_flag_{false};
+    int32_t placeholder_mode_ = 1;
+
+    std::atomic<bool> session_open_{false};
+    std::atomic<bool> downloading_{false};
+    std::string address_text_;
+    std::string port_text_;
+    protocol::VersionInfo version_;
+    int32_t size_code_ = 16;
+    float scale_factor_ = 25.0f;
+    std::atomic<int32_t> frame_size_code_{2};
+    int32_t throughput_test_ = 0;
+    std::array<uint8_t, 128> quant_tables_{};  // luminance, then chrominance
+    ReportedState reported_;
+    FrameRecord frame_;
+    std::unique_ptr<uint8_t[]> receive_buffer_;
+};
+
+}  // namespace kest

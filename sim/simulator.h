@@ -1,0 +1,147 @@
+// kestsim: a camera simulator that answers in the cameras' formats.
+//
+// It listens on one UDP port, records every datagram it receives and answers
+// commands from a table with one handler per command code, so each family of
+// commands adds its own handlers without touching the core. Faults can be
+// injected: dropped, delayed or mis-numbered replies, replies from another
+// source address.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/byte_cursor.h"
+#include "platform/udp_socket.h"
+
+namespace kest::sim {
+
+struct SimConfig {
+    std::string bind_address = "127.0.0.1";
+    uint16_t port = 4000;  // 0: an ephemeral port
+    int model_code = 11;
+    int version_number = 20;  // 11 or less: every model reads as 0
+    int program_version = 20;
+    std::string password;
+    std::string log_path;  // one line of hex per received datagram
+};
+
+struct Datagram {
+    std::vector<uint8_t> bytes;
+    uint32_t from_ip = 0;
+    uint16_t from_port = 0;
+    uint64_t time_us = 0;
+
+    uint16_t sequence() const { return bytes.size() >= 2 ? LoadU16(&bytes[0]) : 0; }
+    uint16_t code() const { return bytes.size() >= 4 ? LoadU16(&bytes[2]) : 0; }
+    // The datagram as one line of lowercase hex.
+    std::string Hex() const;
+};
+
+// A request as a handler sees it.
+struct Request {
+    const Datagram& datagram;
+    uint16_t sequence;
+    uint16_t code;
+    // Bytes after the 4-byte header (the password block, if any, and parameters).
+    ByteReader body;
+};
+
+// The reply a handler builds: status at offset 4, data from offset 6.
+struct Response {
+    bool send = true;  // false: no reply at all
+    int16_t status = 0;
+    std::vector<uint8_t> data;
+
+    void U16(uint16_t v) { data.push_back(uint8_t(v)), data.push_back(uint8_t(v >> 8)); }
+    void U32(uint32_t v) { U16(uint16_t(v)), U16(uint16_t(v >> 16)); }
+    void Bytes(const void* p, size_t n) {
+        data.insert(data.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
+    }
+};
+
+class Simulator;
+using Handler = std::function<void(Simulator& sim, const Request& request, Response& response)>;
+
+class Simulator {
+  public:
+    explicit Simulator(SimConfig config = {});
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Binds and starts answering on a thread of its own. False when the
+    // address cannot be bound.
+    bool Start();
+    void Stop();
+    uint16_t port() const { return port_; }
+    const SimConfig& config() const { return config_; }
+
+    // The command table.
+    void Register(uint16_t code, Handler handler);
+
+    // Everything received, in order.
+    std::vector<Datagram> Received() const;
+    size_t ReceivedCount() const;
+    size_t ReceivedCount(uint16_t code) const;
+    void ClearReceived();
+
+    // Faults.
+    void DropNextReplies(int count);
+    void DropFraction(double fraction, uint32_t seed);
+    void DelayReplies(uint32_t ms);
+    // Each reply is preceded by one with another sequence number.
+    void SendWrongSequenceFirst(bool on);
+    // Replies leave from this address (a loopback address) instead.
+    bool AnswerFrom(const std::string& address);
+    // A camera restart: replies carry the start flag until scmd_clear_start_flag.
+    void SimulateRestart();
+    void ClearStartFlag() { start_flag_.store(false); }
+    bool start_flag() const { return start_flag_.load(); }
+
+    // Camera state shared with handlers (sim thread) and tests.
+    std::mutex& state_mutex() { return state_mutex_; }
+    int model_code() const { return config_.model_code; }
+    int version_number() const { return config_.version_number; }
+    int program_version() const { return config_.program_version; }
+
+  private:
+    void Run();
+    void Handle(const Datagram& d);
+    void SendReply(const Datagram& to, const std::vector<uint8_t>& bytes);
+
+    SimConfig config_;
+    platform::UdpSocket socket_;
+    platform::UdpSocket alternate_;  // AnswerFrom
+    uint16_t port_ = 0;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    int wake_fd_ = -1;
+
+    std::map<uint16_t, Handler> handlers_;
+
+    mutable std::mutex log_mutex_;
+    std::vector<Datagram> received_;
+    FILE* log_ = nullptr;
+
+    std::mutex fault_mutex_;
+    int drop_next_ = 0;
+    double drop_fraction_ = 0.0;
+    std::mt19937 rng_{1};
+    uint32_t delay_ms_ = 0;
+    bool wrong_sequence_first_ = false;
+    std::atomic<bool> start_flag_{false};
+
+    std::mutex state_mutex_;
+};
+
+// The handshake family: scmd_nop, scmd_get_version, scmd_clear_start_flag.
+void RegisterHandshake(Simulator& sim);
+
+}  // namespace kest::sim
