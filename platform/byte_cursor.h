@@ -56,6 +56,7 @@ class ByteReader {
 
   private:
     void Take(void* out, size_t n) {
+        if (n == 0) return;
         if (!Has(n)) {
             ok_ = false;
             std::memset(out, 0, n);
@@ -101,6 +102,7 @@ class ByteWriter {
 
   private:
     ByteWriter& Put(const void* data, size_t n) {
+        if (n == 0) return *this;
         if (n > cap_ - pos_) {
             ok_ = false;
             return *this;

@@ -65,7 +65,7 @@ void CommandChannel::Close() {
 
 std::array<uint8_t, 8> CommandChannel::PasswordBlock(std::string_view text) {
     std::array<uint8_t, 8> block{};
-    std::memcpy(block.data(), text.data(), std::min<size_t>(text.size(), block.size()));
+    if (!text.empty()) std::memcpy(block.data(), text.data(), std::min(text.size(), block.size()));
     return block;
 }
 

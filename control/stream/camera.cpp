@@ -205,6 +205,22 @@ int32_t CKestCamera::CloseSession() {
     return protocol::kDone;
 }
 
+int32_t CKestCamera::scmd_nop() {
+    return WithChannel([](protocol::CommandChannel& c) { return protocol::scmd_nop(c); });
+}
+
+int32_t CKestCamera::scmd_get_version(protocol::VersionInfo* info) {
+    if (!session_open_.load()) return protocol::kNoSession;
+    if (!info) return protocol::kMissingArgument;
+    const int32_t v = protocol::scmd_get_version(channel_, *info);
+    if (v >= 0) version_ = *info;
+    return v;
+}
+
+int32_t CKestCamera::scmd_clear_start_flag() {
+    return WithChannel([](protocol::CommandChannel& c) { return c.ClearStartFlag(); });
+}
+
 bool CKestCamera::LockPresentation(int mode) {
     if (!presentation_lock_) return false;
     if (mode == 1) return presentation_lock_->Wait(kPresentationWaitMs);

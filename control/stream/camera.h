@@ -81,6 +81,18 @@ class CKestCamera {
     int32_t CloseSession();
     bool session_open() const { return session_open_.load(); }
 
+    // Command accessors: -200 without an open session, otherwise the command.
+    int32_t scmd_nop();
+    int32_t scmd_get_version(protocol::VersionInfo* info);
+    int32_t scmd_clear_start_flag();
+
+    // Runs a command function on the open session's channel, or gives -200.
+    template <typename F>
+    int32_t WithChannel(F&& command) {
+        if (!session_open_.load()) return protocol::kNoSession;
+        return command(channel_);
+    }
+
     // Rewrites the decimal digit runs of an address text as "%d.%d.%d.%d".
     static std::string NormaliseAddress(const std::string& text);
     // One row of a quantisation table from "KEST.INI": 8 three-digit numbers

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The main job on the built-in simulated camera: builds kest, starts kestsim on
+# loopback, and drives a control through kestctl as a host would: version
+# query, properties, a scripted session.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release -j"$(nproc)"
+bin=build/release/bin
+
+log=$(mktemp)
+"$bin/kestsim" --bind 127.0.0.1 --port 0 --model 11 2>"$log" &
+sim=$!
+trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -f "$log"' EXIT
+port=""
+for _ in $(seq 100); do
+    port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
+    [ -n "$port" ] && break
+    sleep 0.05
+done
+[ -n "$port" ] || { cat "$log" >&2; echo "run: kestsim did not start" >&2; exit 1; }
+echo "== simulated camera on 127.0.0.1:$port"
+
+echo "== kestctl call GetVersion"
+"$bin/kestctl" --ip 127.0.0.1 --port "$port" call GetVersion
+
+echo "== kestctl session"
+"$bin/kestctl" --ip 127.0.0.1 --port "$port" session <<'END'
+get CameraPort
+set Timeout 800
+call GetVersion
+wait 100
+END
+echo "== done"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The test command: installs what the build needs, builds the test
+# configuration with AddressSanitizer and UndefinedBehaviorSanitizer, and runs
+# every test inside an isolated network namespace. Then the threaded parts run
+# again under ThreadSanitizer.
+#   KEST_TSAN=0 skips the ThreadSanitizer pass.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh
+jobs=$(nproc)
+
+run_ctest() {
+    local preset=$1
+    shift
+    if bash scripts/netns.sh --check; then
+        bash scripts/netns.sh ctest --preset "$preset" "$@"
+    else
+        echo "test: no isolated network namespace can be made; these tests are skipped" \
+             "(they broadcast or multicast):" >&2
+        ctest --preset "$preset" -N -L netns | grep 'Test *#' >&2 || true
+        ctest --preset "$preset" -LE netns "$@"
+    fi
+}
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j"$jobs"
+run_ctest asan
+
+if [ "${KEST_TSAN:-1}" != 0 ]; then
+    cmake --preset tsan >/dev/null
+    cmake --build --preset tsan -j"$jobs"
+    run_ctest tsan -L threads
+fi

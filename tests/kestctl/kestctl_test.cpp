@@ -1,0 +1,148 @@
+// kestctl end to end: the real program against an in-process simulator.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "sim/simulator.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct Output {
+    int exit_code = -1;
+    std::string out;
+};
+
+// Runs kestctl with a shell command line; stdin from `input` when given.
+Output Kestctl(const std::string& args, const std::string& input = "") {
+    static int counter = 0;
+    const std::string in_path = "/tmp/kestctl-test-in-" + std::to_string(getpid()) + "-" +
+                                std::to_string(counter++);
+    std::ofstream(in_path) << input;
+    const std::string cmd = std::string(KESTCTL_PATH) + " " + args + " <" + in_path + " 2>/dev/null";
+    Output run;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) run.out.append(buf, n);
+    const int status = pclose(p);
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::remove(in_path.c_str());
+    return run;
+}
+
+class KestctlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kest::sim::SimConfig config;
+        config.port = 0;
+        config.model_code = 11;
+        config.program_version = 31;
+        sim_ = std::make_unique<kest::sim::Simulator>(config);
+        ASSERT_TRUE(sim_->Start());
+    }
+    std::string Flags() const {
+        return "--ip 127.0.0.1 --port " + std::to_string(sim_->port()) + " --timeout 300";
+    }
+    std::unique_ptr<kest::sim::Simulator> sim_;
+};
+
+TEST_F(KestctlTest, CallGetVersionPrintsOneJsonObject) {
+    Output r = Kestctl(Flags() + " call GetVersion");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out,
+              "{\"method\":\"GetVersion\",\"dispid\":15,\"result\":0,"
+              "\"out\":{\"TypeNumber\":11,\"ProgramVersion\":31}}\n");
+}
+
+TEST_F(KestctlTest, MethodResultsGiveExitOne) {
+    Output none = Kestctl("call GetVersion");
+    EXPECT_EQ(none.exit_code, 1);
+    EXPECT_NE(none.out.find("\"result\":7"), std::string::npos);
+    EXPECT_EQ(sim_->ReceivedCount(), 0u);
+
+    sim_->Stop();
+    Output silent = Kestctl(Flags() + " call getversion");
+    EXPECT_EQ(silent.exit_code, 1);
+    EXPECT_NE(silent.out.find("\"result\":1"), std::string::npos);
+}
+
+TEST_F(KestctlTest, UsageAndDispatchErrorsGiveExitTwo) {
+    EXPECT_EQ(Kestctl(Flags() + " call NoSuchMethod").exit_code, 2);
+    EXPECT_EQ(Kestctl(Flags() + " call GetVersion 1").exit_code, 2);
+    EXPECT_EQ(Kestctl("--set Bogus=1 call GetVersion").exit_code, 2);
+    EXPECT_EQ(Kestctl("--set CameraPort=abc call GetVersion").exit_code, 2);
+    EXPECT_EQ(Kestctl("--frobnicate 1 call GetVersion").exit_code, 2);
+    EXPECT_EQ(Kestctl("").exit_code, 2);
+    EXPECT_EQ(sim_->ReceivedCount(), 0u);
+}
+
+TEST_F(KestctlTest, SetFlagsApplyBeforeTheCall) {
+    Output r = Kestctl("--set RemoteIPAddress=127.0.0.1 --set CameraPort=" +
+                    std::to_string(sim_->port()) + " call GetVersion");
+    EXPECT_EQ(r.exit_code, 0);
+}
+
+TEST_F(KestctlTest, ListPrintsTheTypeLibrary) {
+    Output r = Kestctl("list");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("15\tGetVersion(TypeNumber: out 16-bit, ProgramVersion: out 16-bit)"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("8\tPassword: text (write-only)"), std::string::npos);
+    EXPECT_NE(r.out.find("-605\tMouseDown("), std::string::npos);
+    EXPECT_EQ(Kestctl("--help").exit_code, 0);
+}
+
+TEST_F(KestctlTest, SessionRunsLinesOnOneControl) {
+    const std::string script =
+        "# a comment\n"
+        "\n"
+        "get Timeout\n"
+        "set Timeout 700\n"
+        "get timeout\n"
+        "call GetVersion\n"
+        "wait 20\n"
+        "set RemoteIPAddress 127.0.0.1   # trailing comment\n"
+        "quit\n"
+        "call NoSuchMethod\n";
+    Output r = Kestctl(Flags() + " session", script);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out,
+              "{\"property\":\"Timeout\",\"dispid\":3,\"value\":300}\n"
+              "{\"property\":\"Timeout\",\"dispid\":3,\"value\":700}\n"
+              "{\"property\":\"Timeout\",\"dispid\":3,\"value\":700}\n"
+              "{\"method\":\"GetVersion\",\"dispid\":15,\"result\":0,"
+              "\"out\":{\"TypeNumber\":11,\"ProgramVersion\":31}}\n"
+              "{\"waited\":20,\"events\":0}\n"
+              "{\"property\":\"RemoteIPAddress\",\"dispid\":7,\"value\":\"127.0.0.1\"}\n");
+}
+
+TEST_F(KestctlTest, SessionStopsAtTheFirstError) {
+    Output r = Kestctl(Flags() + " session", "call GetVersion\ncall Frobnicate\ncall GetVersion\n");
+    EXPECT_EQ(r.exit_code, 2);
+    const size_t second = r.out.find('\n') + 1;
+    EXPECT_EQ(r.out.substr(second),
+              "{\"error\":\"Frobnicate: member not found\",\"line\":\"call Frobnicate\"}\n");
+    EXPECT_EQ(sim_->ReceivedCount(1), 1u);
+
+    Output password = Kestctl(Flags() + " session", "set Password abc\nget Password\n");
+    EXPECT_EQ(password.exit_code, 2);
+    EXPECT_NE(password.out.find("\"error\":\"get Password: property cannot be read\""),
+              std::string::npos);
+
+    Output type = Kestctl(Flags() + " session", "set CameraPort many\n");
+    EXPECT_EQ(type.exit_code, 2);
+    Output wait = Kestctl(Flags() + " session", "wait-event NoSuchEvent 10\n");
+    EXPECT_EQ(wait.exit_code, 2);
+}
+
+TEST_F(KestctlTest, WaitEventReportsWhetherItCame) {
+    Output r = Kestctl(Flags() + " session", "wait-event NewImage 30\n");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "{\"wait-event\":\"NewImage\",\"fired\":false}\n");
+}
+
+}  // namespace
