@@ -11,10 +11,12 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
+#include <typeindex>
 #include <vector>
 
 #include "platform/byte_cursor.h"
@@ -105,8 +107,17 @@ class Simulator {
     void ClearStartFlag() { start_flag_.store(false); }
     bool start_flag() const { return start_flag_.load(); }
 
-    // Camera state shared with handlers (sim thread) and tests.
+    // Camera state shared with handlers (sim thread) and tests: each family of
+    // commands keeps its own state object, made on first use. Lock
+    // state_mutex() around every access from outside the sim thread.
     std::mutex& state_mutex() { return state_mutex_; }
+    template <typename T>
+    T& State() {
+        std::lock_guard lock(extension_mutex_);
+        std::shared_ptr<void>& slot = extensions_[std::type_index(typeid(T))];
+        if (!slot) slot = std::make_shared<T>();
+        return *static_cast<T*>(slot.get());
+    }
     int model_code() const { return config_.model_code; }
     int version_number() const { return config_.version_number; }
     int program_version() const { return config_.program_version; }
@@ -139,9 +150,13 @@ class Simulator {
     std::atomic<bool> start_flag_{false};
 
     std::mutex state_mutex_;
+    std::mutex extension_mutex_;
+    std::map<std::type_index, std::shared_ptr<void>> extensions_;
 };
 
 // The handshake family: scmd_nop, scmd_get_version, scmd_clear_start_flag.
 void RegisterHandshake(Simulator& sim);
+// Every other family of commands (families.cpp).
+void RegisterFamilies(Simulator& sim);
 
 }  // namespace kest::sim

@@ -108,9 +108,25 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     int32_t RtpRecvPort() const { return rtp_recv_port_; }
     void SetRtpRecvPort(int32_t v) { rtp_recv_port_ = v, modified_ = true; }
 
-    // Methods (DISPIDs in the type library).
+    // Methods (DISPIDs in the type library), one block per family. Each family
+    // implements its block in methods_<family>.cpp and lists its rows in
+    // rows_<family>.cpp.
+
+    // Session and about box (ctrl.cpp).
     int16_t GetVersion(int16_t& TypeNumber, int16_t& ProgramVersion);
     void AboutBox();
+
+    // Imaging, motors, lens, motion detection, camera files (methods_imaging.cpp).
+
+    // Identity, network, passwords, camera services (methods_services.cpp).
+
+    // Picture stream, time stamp and lattice (methods_stream.cpp).
+
+    // Local recording and playback (methods_recording.cpp).
+
+    // MPEG-4 streaming (methods_rtsp.cpp).
+
+    // Search and alarms (methods_discovery.cpp).
 
     // State for hosts and tests.
     const std::string& instance_name() const { return instance_name_; }
@@ -150,6 +166,8 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     std::string temp_file_path_;
     std::string instance_name_;
     bool modified_ = false;
+
+    // State of the families of methods.
 
     std::unique_ptr<platform::MessageWindow> window_;
     platform::HostUi* host_ui_ = nullptr;

@@ -6,44 +6,13 @@
 
 #include "control/facade/ctrl.h"
 #include "control/facade/dispatch_adapter.h"
+#include "control/facade/typelib_builder.h"
 
 namespace kest {
 
 namespace {
 
-using dispatch::Name;
-
-template <auto M>
-MemberInfo Method(int32_t dispid, const char* name, std::initializer_list<Name> params,
-                  const char* summary, const char* sends = "") {
-    using A = dispatch::Method<M>;
-    MemberInfo m{dispid, name, MemberKind::kMethod, A::Params(params)};
-    // A row whose names do not match the C++ signature is a programming error.
-    if (params.size() != A::kArity) std::abort();
-    m.has_result = A::kHasResult;
-    m.invoke = &A::Invoke;
-    m.summary = summary;
-    m.sends = sends;
-    return m;
-}
-
-MemberInfo Event(int32_t dispid, const char* name, std::vector<ParamInfo> params,
-                 const char* summary) {
-    MemberInfo m{dispid, name, MemberKind::kEvent, std::move(params)};
-    m.has_result = false;
-    m.summary = summary;
-    return m;
-}
-
-MemberInfo Property(int32_t dispid, const char* name, ParamType type, PropertyGetter get,
-                    PropertySetter put, const char* summary) {
-    MemberInfo m{dispid, name, MemberKind::kProperty, {}};
-    m.property_type = type;
-    m.get = get;
-    m.put = put;
-    m.summary = summary;
-    return m;
-}
+using namespace typelib_builder;
 
 #define KEST_BOOL_PROPERTY(dispid, prop, summary)                   \
     Property(                                                       \
@@ -67,10 +36,6 @@ MemberInfo Property(int32_t dispid, const char* name, ParamType type, PropertyGe
             return e;                                                                            \
         },                                                                                       \
         summary)
-
-ParamInfo In(const char* name, ParamType type) {
-    return {name, type, false, 0};
-}
 
 std::vector<MemberInfo> Build() {
     const ParamInfo mouse[] = {In("Button", ParamType::kI2), In("Shift", ParamType::kI2),
@@ -147,6 +112,19 @@ std::vector<MemberInfo> Build() {
         Event(-606, "MouseMove", mouse_params, "Standard control event."),
         Event(-607, "MouseUp", mouse_params, "Standard control event."),
     };
+    // Each family of methods adds its own rows.
+    rows::Imaging(lib);
+    rows::Services(lib);
+    rows::Stream(lib);
+    rows::Recording(lib);
+    rows::Rtsp(lib);
+    rows::Discovery(lib);
+    std::stable_sort(lib.begin(), lib.end(), [](const MemberInfo& a, const MemberInfo& b) {
+        if (a.kind != b.kind) return a.kind < b.kind;
+        // DISPID order, with the negative (standard) ones last.
+        const auto key = [](int32_t d) { return d < 0 ? int64_t(1) << 32 | uint32_t(-d) : d; };
+        return key(a.dispid) < key(b.dispid);
+    });
     return lib;
 }
 

@@ -1,0 +1,11 @@
+// The command families the simulator answers, each registered by its own file.
+#include "sim/simulator.h"
+
+namespace kest::sim {
+
+void RegisterFamilies(Simulator& sim) {
+    // Each family adds its registration call here.
+    (void)sim;
+}
+
+}  // namespace kest::sim
