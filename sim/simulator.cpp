@@ -21,6 +21,7 @@ std::string Datagram::Hex() const {
 
 Simulator::Simulator(SimConfig config) : config_(std::move(config)) {
     RegisterHandshake(*this);
+    RegisterFamilies(*this);
 }
 
 Simulator::~Simulator() {
@@ -29,6 +30,29 @@ Simulator::~Simulator() {
 
 void Simulator::Register(uint16_t code, Handler handler) {
     handlers_[code] = std::move(handler);
+}
+
+void Simulator::Wrap(
+    uint16_t code,
+    std::function<void(Simulator&, const Request&, Response&, const Handler& previous)> handler) {
+    Handler previous = handlers_.count(code) ? handlers_[code] : Handler();
+    handlers_[code] = [handler = std::move(handler), previous](Simulator& sim, const Request& r,
+                                                               Response& out) {
+        handler(sim, r, out, previous);
+    };
+}
+
+void Simulator::SendToRequester(const Request& request, const std::vector<uint8_t>& bytes) {
+    SendReply(request.datagram, bytes);
+}
+
+std::vector<uint8_t> Simulator::BuildReply(uint16_t sequence, const Response& response) const {
+    std::vector<uint8_t> reply(6);
+    StoreU16(&reply[0], sequence);
+    StoreU16(&reply[2], start_flag_.load() ? 0x8000 : 0);
+    StoreU16(&reply[4], uint16_t(response.status));
+    reply.insert(reply.end(), response.data.begin(), response.data.end());
+    return reply;
 }
 
 bool Simulator::Start() {
@@ -98,12 +122,7 @@ void Simulator::Handle(const Datagram& d) {
     Response response;
     it->second(*this, request, response);
     if (!response.send) return;
-
-    std::vector<uint8_t> reply(6);
-    StoreU16(&reply[0], d.sequence());
-    StoreU16(&reply[2], start_flag_.load() ? 0x8000 : 0);
-    StoreU16(&reply[4], uint16_t(response.status));
-    reply.insert(reply.end(), response.data.begin(), response.data.end());
+    const std::vector<uint8_t> reply = BuildReply(d.sequence(), response);
 
     bool drop = false, wrong_first = false;
     uint32_t delay = 0;

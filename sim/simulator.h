@@ -85,8 +85,20 @@ class Simulator {
     uint16_t port() const { return port_; }
     const SimConfig& config() const { return config_; }
 
-    // The command table.
+    // The command table. Wrap puts a handler in front of the one registered
+    // for the code (which it may call), so two families can share a code.
     void Register(uint16_t code, Handler handler);
+    void Wrap(uint16_t code,
+              std::function<void(Simulator&, const Request&, Response&, const Handler& previous)>
+                  handler);
+    bool Handles(uint16_t code) const { return handlers_.count(code) != 0; }
+
+    // Sends a datagram of a handler's own to the requester (after the reply,
+    // if any: set response.send = false to send only these). Goes through the
+    // same source address as replies.
+    void SendToRequester(const Request& request, const std::vector<uint8_t>& bytes);
+    // A reply datagram: sequence, flags word (start flag), status, data.
+    std::vector<uint8_t> BuildReply(uint16_t sequence, const Response& response) const;
 
     // Everything received, in order.
     std::vector<Datagram> Received() const;

@@ -233,6 +233,9 @@ void CKestCtrl::AboutBox() {
 
 intptr_t CKestCtrl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
+        case kNewImageMessage:
+            HandleNewImage();
+            return 0;
         case kStatusMessage:
             HandleStatus(uint32_t(wparam), lparam);
             return 0;
@@ -247,6 +250,14 @@ intptr_t CKestCtrl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpara
 }
 
 void CKestCtrl::OnTimer(uint32_t) {}
+
+void CKestCtrl::HandleNewImage() {
+    if (!camera_) return;
+    FireEvent(2, {});
+    // The receive thread presents the next picture only after this release.
+    camera_->LockPresentation(2);
+    if (window_) window_->Invalidate();
+}
 
 void CKestCtrl::HandleStatus(uint32_t kind, intptr_t value) {
     const auto v16 = [value] { return Variant::I2(int16_t(value)); };

@@ -150,6 +150,7 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
 
     void MakeInstanceName();
     void HandleStatus(uint32_t kind, intptr_t value);
+    void HandleNewImage();
 
     // Properties, in declaration order.
     bool visible_ = true;

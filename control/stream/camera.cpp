@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <new>
 
 #include "control/stream/window_messages.h"
@@ -34,7 +35,8 @@ CKestCamera::CKestCamera(const std::string& token)
       presentation_lock_(command_lock_
                              ? platform::NamedSemaphore::Create(presentation_lock_name_, 1, 1)
                              : nullptr),
-      channel_(command_lock_) {
+      channel_(command_lock_),
+      presented_jpeg_(new uint8_t[kPresentedJpegSize]()) {
     quant_tables_.fill(10);
     frame_.quant_tables = quant_tables_.data();
 }
@@ -178,7 +180,7 @@ int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) 
 
     if (int32_t r = channel_.Open(address_text_, uint16_t(port)); r != 0) return r;
 
-    frame_ = FrameRecord{};
+    frame_.Clear();
     receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
     if (!receive_buffer_) {
         channel_.Close();
@@ -187,7 +189,8 @@ int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) 
     frame_.buffer = receive_buffer_.get();
 
     session_open_.store(true);
-    channel_.SeedSequence(platform::TickCount() << 8);
+    sequence_seed_ = platform::TickCount() << 8;
+    channel_.SeedSequence(sequence_seed_);
 
     ReadSettings();
     reported_ = ReportedState{};
@@ -244,10 +247,48 @@ bool CKestCamera::LockPresentation(int mode) {
     return true;
 }
 
-void CKestCamera::RequestStop() {}
+size_t CKestCamera::CompleteFrame(const uint8_t* header, size_t header_length, size_t data_length) {
+    uint8_t* buffer = frame_.buffer;
+    if (!buffer || header_length + data_length > kReceiveBufferSize) return 0;
+    // The camera's own header goes in front of the data.
+    std::memmove(buffer + header_length, buffer, data_length);
+    std::memcpy(buffer, header, header_length);
+    return header_length + data_length;
+}
 
-int32_t CKestCamera::WaitReceiveEnd() {
-    return 0;
+void CKestCamera::DeliverFrame() {
+    if (frame_.length == 0 || frame_.frame_number == last_delivered_frame_ ||
+        frame_.receiving.load()) {
+        return;
+    }
+    frame_.frame_count++;
+    frame_.busy.store(1);
+    LockPresentation(0);
+    LockPresentation(1);  // reception goes on even when the wait times out
+    const size_t length = size_t(frame_.length);
+    if (length <= kPresentedJpegSize) {
+        std::memcpy(presented_jpeg_.get(), frame_.buffer, length);
+        presented_length_ = length;
+    }
+    if (!PostToListeners(kNewImageMessage, 0, reinterpret_cast<intptr_t>(this))) {
+        LockPresentation(2);
+        frame_.busy.store(0);
+        return;
+    }
+    last_delivered_frame_ = frame_.frame_number;
+    frame_.busy.store(0);
+}
+
+void CKestCamera::ReportReceiveEnd() {
+    if (!LockListeners()) return;
+    downloading_.store(false);
+    const int16_t code = EndCode(receiver_.result(), receiver_.stop_requested());
+    for (CameraListener* l : listeners_) {
+        if (platform::MessageWindow* w = l->listener_window()) {
+            w->Post(kStatusMessage, kStatusEndDownloading, code);
+        }
+    }
+    UnlockListeners();
 }
 
 }  // namespace kest

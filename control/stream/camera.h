@@ -15,6 +15,7 @@
 #include "control/protocol/handshake.h"
 #include "control/protocol/transport.h"
 #include "control/stream/camera_state.h"
+#include "control/stream/receiver.h"
 #include "platform/message_window.h"
 #include "platform/named_semaphore.h"
 
@@ -31,8 +32,16 @@ class CameraListener {
 // The frame most recently assembled.
 struct FrameRecord {
     uint16_t frame_number = 0;
-    int32_t receiving = 0;
-    int32_t busy = 0;
+    std::atomic<int32_t> receiving{0};  // set by the receive thread
+    std::atomic<int32_t> busy{0};       // DeliverFrame reads the frame
+    void Clear() {
+        frame_number = 0;
+        receiving.store(0);
+        busy.store(0);
+        reverse = 0;
+        frame_count = 0;
+        width = height = length = 0;
+    }
     int32_t reverse = 0;
     const uint8_t* quant_tables = nullptr;  // the camera object's two tables
     int32_t frame_count = 0;
@@ -90,9 +99,39 @@ class CKestCamera {
     // Mode 1 gives false when the wait timed out.
     bool LockPresentation(int mode);
 
-    // Receive thread control; the receive loop comes with the picture stream.
-    void RequestStop();
-    int32_t WaitReceiveEnd();
+    // The picture stream's receive thread.
+    static constexpr size_t kPresentedJpegSize = 262146;
+    int32_t StartReceiving(bool continuous, bool notify) {
+        return receiver_.Start(continuous, notify);
+    }
+    int32_t RequestStop() { return receiver_.RequestStop(); }
+    int32_t WaitReceiveEnd() { return receiver_.WaitEnd(); }
+    PictureReceiver& receiver() { return receiver_; }
+    // Completes the JPEG file of the frame in the receive buffer: the camera's
+    // header (header_length bytes) or one built for the frame, then the
+    // data_length bytes of compressed data. Its length, or 0 when the frame
+    // cannot be shown.
+    size_t CompleteFrame(const uint8_t* header, size_t header_length, size_t data_length);
+    // Hands the completed frame to the listeners under the presentation lock.
+    void DeliverFrame();
+    // Posts the end of reception (status kind 10) with its end code.
+    void ReportReceiveEnd();
+    // The JPEG file last handed to the host, valid under the presentation lock.
+    const uint8_t* presented_jpeg() const { return presented_jpeg_.get(); }
+    size_t presented_length() const { return presented_length_; }
+
+    // Stream settings and per-frame values.
+    int32_t frame_interval() const { return frame_interval_.load(); }
+    void set_frame_interval(int32_t ms) { frame_interval_.exchange(ms); }
+    int16_t frame_rate_index() const { return frame_rate_index_.load(); }
+    void set_frame_rate_index(int16_t index) { frame_rate_index_.store(index); }
+    void set_picture_mode(int32_t mode) { picture_mode_.store(mode); }
+    int32_t picture_mode() const { return picture_mode_.load(); }
+    uint32_t sequence_seed() const { return sequence_seed_; }
+    void CountFrameCycle() { ++frame_counter_; }
+    void set_reverse(int32_t reverse) { frame_.reverse = reverse; }
+    void set_scale(int32_t code, float factor) { size_code_ = code, scale_factor_ = factor; }
+    uint16_t last_delivered_frame() const { return last_delivered_frame_; }
 
     // The camera's command channel and the values the session read.
     protocol::CommandChannel& channel() { return channel_; }
@@ -165,6 +204,14 @@ class CKestCamera {
     int32_t frame_counter_ = 0;
     FrameRecord frame_;
     std::unique_ptr<uint8_t[]> receive_buffer_;
+    std::unique_ptr<uint8_t[]> presented_jpeg_;
+    size_t presented_length_ = 0;
+    uint16_t last_delivered_frame_ = 0;
+    std::atomic<int32_t> frame_interval_{33};
+    std::atomic<int16_t> frame_rate_index_{0};
+    std::atomic<int32_t> picture_mode_{2};
+    uint32_t sequence_seed_ = 0;
+    PictureReceiver receiver_{*this};  // last: its thread uses the fields above
 };
 
 }  // namespace kest
