@@ -1,4 +1,5 @@
 // The command families the simulator answers, each registered by its own file.
+#include "sim/alarms.h"
 #include "sim/simulator.h"
 #include "sim/stream.h"
 
@@ -7,6 +8,7 @@ namespace kest::sim {
 void RegisterFamilies(Simulator& sim) {
     // Each family adds its registration call here. The stream goes last: it
     // shares the resend and frame-end codes with the block transfers.
+    RegisterAlarms(sim);
     RegisterStream(sim);
 }
 

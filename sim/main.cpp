@@ -7,18 +7,23 @@
 #include <cstring>
 #include <string>
 
+#include "sim/alarms.h"
 #include "sim/simulator.h"
 
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
 volatile sig_atomic_t g_restart = 0;
+volatile sig_atomic_t g_alarm = 0;
 
 void OnStop(int) {
     g_stop = 1;
 }
 void OnRestart(int) {
     g_restart = 1;
+}
+void OnAlarm(int) {
+    g_alarm = 1;
 }
 
 void Usage(FILE* out) {
@@ -52,6 +57,7 @@ bool ParseInt(const char* text, int& out) {
 
 int main(int argc, char** argv) {
     kest::sim::SimConfig config;
+    int alarm_period = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -81,6 +87,8 @@ int main(int argc, char** argv) {
             config.password = value;
         } else if (arg == "--log") {
             config.log_path = value;
+        } else if (arg == "--alarm-period") {
+            ok = ParseInt(value, alarm_period) && alarm_period > 0;
         } else {
             std::fprintf(stderr, "kestsim: unknown option %s\n", arg.c_str());
             Usage(stderr);
@@ -104,12 +112,28 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     sa.sa_handler = OnRestart;
     sigaction(SIGHUP, &sa, nullptr);
+    sa.sa_handler = OnAlarm;
+    sigaction(SIGUSR1, &sa, nullptr);
 
     std::fprintf(stderr, "kestsim: listening on %s:%u (model %d, version %d, program version %d)\n",
                  config.bind_address.c_str(), unsigned(sim.port()), config.model_code,
                  config.version_number, config.program_version);
+    uint32_t waited = 0;
     while (!g_stop) {
-        pause();
+        if (alarm_period > 0) {
+            usleep(10000);
+            waited += 10;
+            if (waited >= uint32_t(alarm_period)) {
+                waited = 0;
+                g_alarm = 1;
+            }
+        } else {
+            pause();
+        }
+        if (g_alarm) {
+            g_alarm = 0;
+            kest::sim::TriggerAlarm(sim, 1);
+        }
         if (g_restart) {
             g_restart = 0;
             sim.SimulateRestart();

@@ -46,6 +46,12 @@ void Simulator::SendToRequester(const Request& request, const std::vector<uint8_
     SendReply(request.datagram, bytes);
 }
 
+void Simulator::SendTo(uint32_t ip, uint16_t port, const std::vector<uint8_t>& bytes) {
+    const sockaddr_in addr = platform::MakeAddress(ip, port);
+    std::lock_guard lock(fault_mutex_);
+    socket_.SendTo(bytes.data(), bytes.size(), addr);
+}
+
 std::vector<uint8_t> Simulator::BuildReply(uint16_t sequence, const Response& response) const {
     std::vector<uint8_t> reply(6);
     StoreU16(&reply[0], sequence);

@@ -97,6 +97,8 @@ class Simulator {
     // if any: set response.send = false to send only these). Goes through the
     // same source address as replies.
     void SendToRequester(const Request& request, const std::vector<uint8_t>& bytes);
+    // Sends a datagram the camera sends unasked (an alarm notification).
+    void SendTo(uint32_t ip, uint16_t port, const std::vector<uint8_t>& bytes);
     // A reply datagram: sequence, flags word (start flag), status, data.
     std::vector<uint8_t> BuildReply(uint16_t sequence, const Response& response) const;
 

@@ -87,6 +87,7 @@ CKestCtrl::~CKestCtrl() {
         camera_->RemoveListener(this);
         camera_.reset();
     }
+    CloseAlarmSocket();
     window_.reset();
 }
 
@@ -105,8 +106,11 @@ void CKestCtrl::MakeInstanceName() {
 
 void CKestCtrl::AttachWindow(std::unique_ptr<platform::MessageWindow> window) {
     if (camera_) camera_->RemoveListener(this);
+    CloseAlarmSocket();
     window_ = std::move(window);
     if (camera_) camera_->AddListener(this);
+    // A window of its own: the control can now receive alarms.
+    if (window_) OpenAlarmSocket();
 }
 
 void CKestCtrl::SetHostUi(platform::HostUi* ui) {
@@ -243,6 +247,9 @@ intptr_t CKestCtrl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpara
             FireEvent(14, {Variant::I4(int32_t(wparam)), Variant::I4(int32_t(lparam))});
             return 0;
         case kDiskWarningMessage:
+            return 0;
+        case kAlarmSocketMessage:
+            HandleAlarmSocket();
             return 0;
         default:
             return 0;

@@ -18,6 +18,7 @@
 #include "control/stream/camera.h"
 #include "platform/host_ui.h"
 #include "platform/message_window.h"
+#include "platform/udp_socket.h"
 
 namespace kest {
 
@@ -127,6 +128,17 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     // MPEG-4 streaming (methods_rtsp.cpp).
 
     // Search and alarms (methods_discovery.cpp).
+    int16_t AlarmRegister();
+    int16_t AlarmDeregister();
+    int16_t AlarmOut(int16_t Flag);
+    int16_t AlarmSetCount(int16_t Count);
+    int16_t AlarmGetCount(int16_t& Count);
+    int16_t AlarmSetInit(BufferRef AlarmSetting);
+    int16_t AlarmGetInit(BufferRef AlarmSetting);
+    int16_t AlarmGetList(int16_t& Count, BufferRef AlarmList, int16_t Size);
+    int16_t AlarmDeregisterIndirect(BufferRef IPAddress, int16_t Port);
+    // The local port of the alarm socket; 0 when there is none.
+    uint16_t alarm_port() const { return alarm_port_; }
 
     // State for hosts and tests.
     const std::string& instance_name() const { return instance_name_; }
@@ -169,6 +181,14 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     bool modified_ = false;
 
     // State of the families of methods.
+
+    // The alarm socket lives from window creation to window destruction.
+    void OpenAlarmSocket();
+    void CloseAlarmSocket();
+    void HandleAlarmSocket();
+    int16_t AlarmRegistration(bool register_port);
+    platform::UdpSocket alarm_socket_;
+    uint16_t alarm_port_ = 0;
 
     std::unique_ptr<platform::MessageWindow> window_;
     platform::HostUi* host_ui_ = nullptr;

@@ -75,6 +75,11 @@ session
     call StopDownloading
     END
 
+alarms [--seconds S]
+  Registers this control as an alarm recipient of the camera (AlarmRegister),
+  prints every Alarm event as a JSON line for S seconds (default 60), then
+  deregisters (AlarmDeregister). Exit status as for call, from AlarmRegister.
+
 list
   Prints the type library: every property, method and event with its DISPID,
   parameters, types and directions.
@@ -124,6 +129,25 @@ uint32_t ParseMs(const std::string& text) {
     const long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end || v < 0) throw UsageError{"bad milliseconds '" + text + "'"};
     return uint32_t(v);
+}
+
+int RunAlarms(Host& host, const std::vector<std::string>& args) {
+    uint32_t seconds = 60;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--seconds" && i + 1 < args.size()) {
+            seconds = ParseMs(args[++i]);
+        } else {
+            throw UsageError{"alarms takes [--seconds S]"};
+        }
+    }
+    int16_t result = 0;
+    std::printf("%s\n", host.Call("AlarmRegister", {}, result).c_str());
+    std::fflush(stdout);
+    if (result != 0) return 1;
+    host.Wait(seconds * 1000);
+    int16_t ignored = 0;
+    std::printf("%s\n", host.Call("AlarmDeregister", {}, ignored).c_str());
+    return 0;
 }
 
 int RunSession(Host& host) {
@@ -222,7 +246,7 @@ int main(int argc, char** argv) {
             PrintList();
             return 0;
         }
-        if (command != "call" && command != "session") {
+        if (command != "call" && command != "session" && command != "alarms") {
             throw UsageError{"unknown command '" + command + "'"};
         }
         Host host;
@@ -232,6 +256,7 @@ int main(int argc, char** argv) {
             if (i != args.size()) throw UsageError{"session takes no arguments"};
             return RunSession(host);
         }
+        if (command == "alarms") return RunAlarms(host, {args.begin() + long(i), args.end()});
         if (i >= args.size()) throw UsageError{"call needs a method name"};
         int16_t result = 0;
         const std::string out =
