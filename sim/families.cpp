@@ -9,6 +9,7 @@ void RegisterFamilies(Simulator& sim) {
     // Each family adds its registration call here. The stream goes last: it
     // shares the resend and frame-end codes with the block transfers.
     RegisterAlarms(sim);
+    RegisterDiscovery(sim);
     RegisterStream(sim);
 }
 

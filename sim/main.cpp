@@ -87,6 +87,11 @@ int main(int argc, char** argv) {
             config.password = value;
         } else if (arg == "--log") {
             config.log_path = value;
+        } else if (arg == "--search-port") {
+            ok = ParseInt(value, n) && n >= 0 && n <= 65535;
+            config.search_port = uint16_t(n);
+        } else if (arg == "--multicast") {
+            config.multicast_address = value;
         } else if (arg == "--alarm-period") {
             ok = ParseInt(value, alarm_period) && alarm_period > 0;
         } else {

@@ -72,6 +72,17 @@ bool Simulator::Start() {
         return false;
     }
     port_ = socket_.LocalPort();
+    if (config_.search_port != 0) {
+        // Address reuse only: every simulated camera must get each broadcast.
+        int one = 1;
+        if (!search_socket_.Open() ||
+            setsockopt(search_socket_.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+            !search_socket_.Bind(0, config_.search_port) || !search_socket_.SetNonBlocking()) {
+            socket_.Close();
+            search_socket_.Close();
+            return false;
+        }
+    }
     if (!config_.log_path.empty()) log_ = std::fopen(config_.log_path.c_str(), "w");
     wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     running_.store(true);
@@ -89,22 +100,29 @@ void Simulator::Stop() {
     wake_fd_ = -1;
     socket_.Close();
     alternate_.Close();
+    search_socket_.Close();
     if (log_) std::fclose(log_), log_ = nullptr;
 }
 
 void Simulator::Run() {
     std::vector<uint8_t> buf(65536);
     while (running_.load()) {
-        pollfd fds[2] = {{socket_.fd(), POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-        if (poll(fds, 2, 100) <= 0) continue;
-        if (fds[1].revents & POLLIN) break;
-        for (;;) {
+        pollfd fds[3] = {
+            {wake_fd_, POLLIN, 0}, {socket_.fd(), POLLIN, 0}, {search_socket_.fd(), POLLIN, 0}};
+        if (poll(fds, search_socket_.is_open() ? 3 : 2, 100) <= 0) continue;
+        if (fds[0].revents & POLLIN) break;
+        for (platform::UdpSocket* s : {&socket_, &search_socket_}) {
+            if (!s->is_open()) continue;
             sockaddr_in from{};
             size_t n = 0;
-            if (socket_.ReceiveFrom(buf.data(), buf.size(), n, from) !=
+            if (s->ReceiveFrom(buf.data(), buf.size(), n, from) !=
                 platform::UdpSocket::Receive::kData) {
-                break;
+                continue;
             }
+            // Searches are answered on this machine only: loopback, or 0.0.0.0,
+            // the source of a broadcast sent on a loopback-only network.
+            const uint32_t source = ntohl(from.sin_addr.s_addr);
+            if (s == &search_socket_ && source != 0 && (source >> 24) != 127) continue;
             Datagram d;
             d.bytes.assign(buf.begin(), buf.begin() + long(n));
             d.from_ip = ntohl(from.sin_addr.s_addr);

@@ -32,6 +32,12 @@ struct SimConfig {
     int program_version = 20;
     std::string password;
     std::string log_path;  // one line of hex per received datagram
+    // The search port on 0.0.0.0 (with address reuse, so several simulated
+    // cameras share it); 0: not listening for searches. Answers go only to
+    // requesters on loopback.
+    uint16_t search_port = 0;
+    std::string multicast_address = "239.0.0.1";  // reported by the multicast search
+    uint32_t multicast_value = 0;
 };
 
 struct Datagram {
@@ -144,6 +150,7 @@ class Simulator {
     SimConfig config_;
     platform::UdpSocket socket_;
     platform::UdpSocket alternate_;  // AnswerFrom
+    platform::UdpSocket search_socket_;
     uint16_t port_ = 0;
     std::thread thread_;
     std::atomic<bool> running_{false};
@@ -170,6 +177,8 @@ class Simulator {
 
 // The handshake family: scmd_nop, scmd_get_version, scmd_clear_start_flag.
 void RegisterHandshake(Simulator& sim);
+// The answers to camera searches (discovery.cpp).
+void RegisterDiscovery(Simulator& sim);
 // Every other family of commands (families.cpp).
 void RegisterFamilies(Simulator& sim);
 

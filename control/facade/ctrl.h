@@ -128,6 +128,9 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     // MPEG-4 streaming (methods_rtsp.cpp).
 
     // Search and alarms (methods_discovery.cpp).
+    int16_t SearchPALOMIR(BufferRef IPList, int16_t BufferSize, int16_t& Number, int16_t Timeout);
+    int16_t SearchMulticastIP(BufferRef IPList, int16_t BufferSize, int16_t& Number,
+                              int16_t Timeout);
     int16_t AlarmRegister();
     int16_t AlarmDeregister();
     int16_t AlarmOut(int16_t Flag);

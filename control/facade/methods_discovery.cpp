@@ -4,6 +4,7 @@
 
 #include "control/facade/ctrl.h"
 #include "control/protocol/alarms.h"
+#include "control/protocol/discovery.h"
 #include "control/stream/window_messages.h"
 
 namespace kest {
@@ -30,7 +31,29 @@ int16_t MapSetting(int32_t status) {
     }
 }
 
+// Both searches: no address and no session; each pass on a socket of its own.
+int16_t RunSearch(bool has_camera, const protocol::SearchKind& kind, BufferRef list, int16_t size,
+                  int16_t& number, int16_t timeout) {
+    if (!has_camera) return kResultFailed;
+    // Room for at least one entry, and a buffer as long as the caller says.
+    if (size < int16_t(kind.entry) || list.size < size_t(size)) return kResultBadArgument;
+    number = protocol::Search(kind, {list.data, size_t(size)}, timeout);
+    return kResultOk;
+}
+
 }  // namespace
+
+int16_t CKestCtrl::SearchPALOMIR(BufferRef IPList, int16_t BufferSize, int16_t& Number,
+                                 int16_t Timeout) {
+    return RunSearch(camera_ != nullptr, protocol::kAddressSearch, IPList, BufferSize, Number,
+                     Timeout);
+}
+
+int16_t CKestCtrl::SearchMulticastIP(BufferRef IPList, int16_t BufferSize, int16_t& Number,
+                                     int16_t Timeout) {
+    return RunSearch(camera_ != nullptr, protocol::kMulticastSearch, IPList, BufferSize, Number,
+                     Timeout);
+}
 
 void CKestCtrl::OpenAlarmSocket() {
     platform::UdpSocket s;

@@ -7,6 +7,15 @@ namespace kest::rows {
 using namespace typelib_builder;
 
 void Discovery(std::vector<MemberInfo>& lib) {
+    lib.push_back(Method<&CKestCtrl::SearchPALOMIR>(
+        88, "SearchPALOMIR", {{"IPList"}, {"BufferSize"}, {"Number"}, {"Timeout"}},
+        "Broadcast search: the cameras' addresses (4 bytes each) into IPList, Timeout in tenths "
+        "of a second per pass, 10 passes.",
+        "scmd_get_ip_adr (broadcast)"));
+    lib.push_back(Method<&CKestCtrl::SearchMulticastIP>(
+        110, "SearchMulticastIP", {{"IPList"}, {"BufferSize"}, {"Number"}, {"Timeout"}},
+        "Multicast search: one 12-byte record per camera (address, multicast address, value).",
+        "scmd_get_multicast_adr (broadcast)"));
     lib.push_back(Method<&CKestCtrl::AlarmRegister>(
         11, "AlarmRegister", {}, "Registers this control's alarm port with the camera.",
         "cl_alarm_regist"));
