@@ -21,6 +21,9 @@
 
 namespace kest {
 
+class CRtspClient;
+class CRtpReceiver;
+
 // What the factory hands out: the control or its property page.
 class ComObject {
   public:
@@ -125,6 +128,11 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     // Local recording and playback (methods_recording.cpp).
 
     // MPEG-4 streaming (methods_rtsp.cpp).
+    int16_t StartStreaming();
+    int16_t StopStreaming();
+    CRtspClient* rtsp_client() const { return rtsp_.get(); }
+    CRtpReceiver* rtp_receiver() const { return rtp_.get(); }
+    const std::string& rtsp_session() const { return rtsp_session_; }
 
     // Search and alarms (methods_discovery.cpp).
 
@@ -168,6 +176,12 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     bool modified_ = false;
 
     // State of the families of methods.
+
+    // MPEG-4 streaming: made after the camera object, each with its own copy
+    // of the instance name; the session text of the stream that runs.
+    std::unique_ptr<CRtspClient> rtsp_;
+    std::unique_ptr<CRtpReceiver> rtp_;
+    std::string rtsp_session_;
 
     std::unique_ptr<platform::MessageWindow> window_;
     platform::HostUi* host_ui_ = nullptr;
