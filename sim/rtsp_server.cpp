@@ -197,7 +197,8 @@ void RtspServer::Run() {
         const uint64_t now = platform::MonotonicMicros();
         int wait_ms = 100;
         for (const auto& c : connections) {
-            if (!c->playing || c->next_frame >= frames_.size()) continue;
+            const bool done = frames_.empty() || (!config_.loop && c->next_frame >= frames_.size());
+            if (!c->playing || done) continue;
             const int64_t until = int64_t(c->next_due_us) - int64_t(now);
             wait_ms = std::min(wait_ms, until <= 0 ? 0 : int((until + 999) / 1000));
         }
@@ -217,7 +218,7 @@ void RtspServer::Run() {
                 connections.push_back(std::move(c));
             }
         }
-        for (size_t i = 0; i < connections.size(); ++i) {
+        for (size_t i = 0; i + 2 < fds.size(); ++i) {
             if (fds[2 + i].revents & (POLLIN | POLLHUP | POLLERR)) HandleInput(*connections[i]);
         }
         const uint64_t after = platform::MonotonicMicros();
