@@ -31,15 +31,16 @@ int32_t CRtspClient::RtspConnect(const std::string& address_text, int32_t port) 
         socket_.Close();
         return kRtspConnectFailed;
     }
-    // Retried every 100 ms while the connect is under way, for at most the
-    // time-out; a socket that reports itself connected has made it.
+    // Retried every 100 ms while the connect is under way, at least once and
+    // then for at most the time-out; a socket that reports itself connected
+    // has made it.
     const sockaddr_in to = platform::MakeAddress(ip, uint16_t(port));
     const uint32_t start = platform::TickCount();
-    for (;;) {
+    for (int attempt = 0;; ++attempt) {
         const int err = socket_.Connect(to);
         if (err == 0 || err == EISCONN) break;
         const bool pending = err == EINPROGRESS || err == EALREADY || err == EAGAIN || err == EINTR;
-        if (!pending || platform::TickCount() - start > timeout_ms_) {
+        if (!pending || (attempt > 1 && platform::TickCount() - start > timeout_ms_)) {
             socket_.Close();
             return kRtspConnectFailed;
         }

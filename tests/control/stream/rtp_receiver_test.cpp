@@ -3,6 +3,7 @@
 #include "control/stream/rtp_receiver.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <fstream>
 #include <iterator>
@@ -157,6 +158,29 @@ TEST_F(RtpReceiverTest, AThreadThatEndedCanBeStartedAgain) {
     ASSERT_TRUE(WaitForDatagrams(1));
     receiver_.RtpClose();
     EXPECT_EQ(ReadFile(dir_.File("unko.b")), (std::vector<uint8_t>{6}));
+}
+
+TEST_F(RtpReceiverTest, DebugLinesOnlyWhenAskedFor) {
+    for (const char* value : {"", "0", "1"}) {
+        setenv("KEST_RTP_DEBUG", value, 1);
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(receiver_.RtpStart(1), 0);
+        Send(Rtp(0x80, 0xE2, {}, {1, 2}));
+        Send({9});
+        ASSERT_TRUE(WaitForDatagrams(2));
+        receiver_.RtpStop();
+        for (int i = 0; i < 5000 && receiver_.running(); ++i)
+            platform::SleepMs(1);
+        const std::string out = testing::internal::GetCapturedStderr();
+        if (std::string(value) == "1") {
+            EXPECT_EQ(out,
+                      "rtp rtp-test: offset 12 length 2 of 14\n"
+                      "rtp rtp-test: offset 0 length 1 of 1\n");
+        } else {
+            EXPECT_EQ(out, "") << value;
+        }
+    }
+    unsetenv("KEST_RTP_DEBUG");
 }
 
 TEST_F(RtpReceiverTest, DestroyingARunningReceiverJoinsItsThread) {
