@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "control/stream/rtp_receiver.h"
+#include "control/stream/rtsp_client.h"
 #include "control/stream/window_messages.h"
 #include "platform/files.h"
 #include "platform/ticks.h"
@@ -75,8 +77,13 @@ constexpr int32_t kPropertyVersion = 0x10000;  // 1.0: major in the high word
 CKestCtrl::CKestCtrl() {
     MakeInstanceName();
     camera_ = std::make_unique<CKestCamera>(instance_name_);
+    rtsp_ = std::make_unique<CRtspClient>(instance_name_);
+    rtp_ = std::make_unique<CRtpReceiver>(instance_name_);
     camera_->AddListener(this);
+    rtsp_->AddListener(this);
+    rtp_->AddListener(this);
     camera_->set_reply_wait(uint32_t(timeout_));
+    rtsp_->set_timeout(timeout_);
 }
 
 CKestCtrl::~CKestCtrl() {
@@ -88,6 +95,9 @@ CKestCtrl::~CKestCtrl() {
         camera_.reset();
     }
     CloseAlarmSocket();
+    // The receiver stops and joins its thread before it goes.
+    rtsp_.reset();
+    rtp_.reset();
     window_.reset();
 }
 
@@ -143,12 +153,14 @@ void CKestCtrl::FireEvent(int32_t dispid, std::initializer_list<Variant> args) {
 void CKestCtrl::SetTimeout(int32_t ms) {
     timeout_ = ms;
     if (camera_) camera_->set_reply_wait(uint32_t(ms));
+    if (rtsp_) rtsp_->set_timeout(ms);
     modified_ = true;
 }
 
 void CKestCtrl::SetPassword(const std::string& text) {
     password_ = text;
     if (camera_) camera_->SetPassword(text);
+    if (rtsp_) rtsp_->SetPassword(text);
     modified_ = true;
 }
 

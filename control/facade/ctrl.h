@@ -22,6 +22,9 @@
 
 namespace kest {
 
+class CRtspClient;
+class CRtpReceiver;
+
 // What the factory hands out: the control or its property page.
 class ComObject {
   public:
@@ -126,6 +129,11 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     // Local recording and playback (methods_recording.cpp).
 
     // MPEG-4 streaming (methods_rtsp.cpp).
+    int16_t StartStreaming();
+    int16_t StopStreaming();
+    CRtspClient* rtsp_client() const { return rtsp_.get(); }
+    CRtpReceiver* rtp_receiver() const { return rtp_.get(); }
+    const std::string& rtsp_session() const { return rtsp_session_; }
 
     // Search and alarms (methods_discovery.cpp).
     int16_t SearchPALOMIR(BufferRef IPList, int16_t BufferSize, int16_t& Number, int16_t Timeout);
@@ -192,6 +200,11 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     int16_t AlarmRegistration(bool register_port);
     platform::UdpSocket alarm_socket_;
     uint16_t alarm_port_ = 0;
+    // MPEG-4 streaming: made after the camera object, each with its own copy
+    // of the instance name; the session text of the stream that runs.
+    std::unique_ptr<CRtspClient> rtsp_;
+    std::unique_ptr<CRtpReceiver> rtp_;
+    std::string rtsp_session_;
 
     std::unique_ptr<platform::MessageWindow> window_;
     platform::HostUi* host_ui_ = nullptr;
