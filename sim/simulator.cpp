@@ -21,6 +21,7 @@ std::string Datagram::Hex() const {
 
 Simulator::Simulator(SimConfig config) : config_(std::move(config)) {
     RegisterHandshake(*this);
+    RegisterFamilies(*this);
 }
 
 Simulator::~Simulator() {
@@ -29,6 +30,33 @@ Simulator::~Simulator() {
 
 void Simulator::Register(uint16_t code, Handler handler) {
     handlers_[code] = std::move(handler);
+}
+
+void Simulator::SetGate(Gate gate) {
+    gate_ = std::move(gate);
+}
+
+bool Simulator::MoveTo(const std::string& address) {
+    uint32_t ip = 0;
+    // Never anything but loopback.
+    if (!platform::ParseIpv4(address, ip) || (ip >> 24) != 127) return false;
+    platform::UdpSocket s;
+    if (!s.Open()) return false;
+    s.SetReuseAddress();
+    s.SetBufferSizes(1 << 20, 1 << 20);
+    if (!s.Bind(ip, port_) || !s.SetNonBlocking()) return false;
+    {
+        std::lock_guard lock(fault_mutex_);
+        socket_ = std::move(s);
+    }
+    std::lock_guard lock(address_mutex_);
+    address_ = platform::FormatIpv4(ip);
+    return true;
+}
+
+std::string Simulator::address() const {
+    std::lock_guard lock(address_mutex_);
+    return address_;
 }
 
 bool Simulator::Start() {
@@ -42,6 +70,10 @@ bool Simulator::Start() {
         return false;
     }
     port_ = socket_.LocalPort();
+    {
+        std::lock_guard lock(address_mutex_);
+        address_ = platform::FormatIpv4(ip);
+    }
     if (!config_.log_path.empty()) log_ = std::fopen(config_.log_path.c_str(), "w");
     wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     running_.store(true);
@@ -96,9 +128,12 @@ void Simulator::Handle(const Datagram& d) {
     if (it == handlers_.end()) return;  // a camera ignores what it does not know
     Request request{d, d.sequence(), d.code(), ByteReader(d.bytes.data() + 4, d.bytes.size() - 4)};
     Response response;
-    it->second(*this, request, response);
-    if (!response.send) return;
+    if (!gate_ || !gate_(*this, request, response)) it->second(*this, request, response);
+    if (response.send) Reply(d, response);
+    if (response.after_reply) response.after_reply(*this);
+}
 
+void Simulator::Reply(const Datagram& d, const Response& response) {
     std::vector<uint8_t> reply(6);
     StoreU16(&reply[0], d.sequence());
     StoreU16(&reply[2], start_flag_.load() ? 0x8000 : 0);
