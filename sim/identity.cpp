@@ -201,6 +201,13 @@ std::array<uint8_t, 8> PasswordBlock(const Request& request) {
     return block;
 }
 
+void SetCameraAddress(Simulator& sim, const std::string& address) {
+    std::array<uint8_t, 4> bytes{};
+    if (protocol::AddressTextToBytes(address, bytes) != 0) return;
+    std::lock_guard lock(sim.state_mutex());
+    sim.State<IdentityState>().address = bytes;
+}
+
 void RegisterIdentity(Simulator& sim) {
     {
         std::lock_guard lock(sim.state_mutex());

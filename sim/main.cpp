@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "sim/services.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -26,6 +27,7 @@ void Usage(FILE* out) {
         out,
         "usage: kestsim [--bind ADDR] [--port N] [--model CODE] [--version N]\n"
         "               [--program-version N] [--password TEXT] [--log FILE]\n"
+        "               [--state FILE]\n"
         "\n"
         "A simulated camera that answers the camera command protocol on UDP.\n"
         "  --bind ADDR            address to listen on (default 127.0.0.1)\n"
@@ -36,6 +38,9 @@ void Usage(FILE* out) {
         "  --program-version N    program version (default 20)\n"
         "  --password TEXT        the camera's main password\n"
         "  --log FILE             write every received datagram as a line of hex\n"
+        "  --state FILE           load the camera's settings from FILE at start (when it\n"
+        "                         exists) and save them there at exit; without --bind\n"
+        "                         it listens on the saved address when that is loopback\n"
         "Runs until interrupted (SIGINT, SIGTERM). SIGHUP simulates a restart: the\n"
         "next replies carry the start flag until the client clears it.\n");
 }
@@ -52,6 +57,8 @@ bool ParseInt(const char* text, int& out) {
 
 int main(int argc, char** argv) {
     kest::sim::SimConfig config;
+    std::string state_path;
+    bool bind_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -68,6 +75,7 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (arg == "--bind") {
             config.bind_address = value;
+            bind_given = true;
         } else if (arg == "--port") {
             ok = ParseInt(value, n) && n >= 0 && n <= 65535;
             config.port = uint16_t(n);
@@ -81,6 +89,8 @@ int main(int argc, char** argv) {
             config.password = value;
         } else if (arg == "--log") {
             config.log_path = value;
+        } else if (arg == "--state") {
+            state_path = value;
         } else {
             std::fprintf(stderr, "kestsim: unknown option %s\n", arg.c_str());
             Usage(stderr);
@@ -92,7 +102,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A camera keeps the address it was given; the command line wins.
+    if (!state_path.empty() && !bind_given) {
+        if (auto saved = kest::sim::StateFileAddress(state_path);
+            saved && saved->rfind("127.", 0) == 0) {
+            config.bind_address = *saved;
+        }
+    }
     kest::sim::Simulator sim(config);
+    if (!state_path.empty() && kest::sim::LoadState(sim, state_path)) {
+        if (bind_given) kest::sim::SetCameraAddress(sim, config.bind_address);
+        std::fprintf(stderr, "kestsim: settings loaded from %s\n", state_path.c_str());
+    }
     if (!sim.Start()) {
         std::fprintf(stderr, "kestsim: cannot listen on %s:%u: %s\n", config.bind_address.c_str(),
                      unsigned(config.port), std::strerror(errno));
@@ -106,7 +127,7 @@ int main(int argc, char** argv) {
     sigaction(SIGHUP, &sa, nullptr);
 
     std::fprintf(stderr, "kestsim: listening on %s:%u (model %d, version %d, program version %d)\n",
-                 config.bind_address.c_str(), unsigned(sim.port()), config.model_code,
+                 sim.address().c_str(), unsigned(sim.port()), config.model_code,
                  config.version_number, config.program_version);
     while (!g_stop) {
         pause();
@@ -117,6 +138,13 @@ int main(int argc, char** argv) {
         }
     }
     sim.Stop();
+    if (!state_path.empty()) {
+        if (kest::sim::SaveState(sim, state_path)) {
+            std::fprintf(stderr, "kestsim: settings saved to %s\n", state_path.c_str());
+        } else {
+            std::fprintf(stderr, "kestsim: cannot save settings to %s\n", state_path.c_str());
+        }
+    }
     std::fprintf(stderr, "kestsim: %zu datagrams received\n", sim.ReceivedCount());
     return 0;
 }

@@ -98,6 +98,8 @@ void RegisterServices(Simulator& sim);
 // cannot be read or written.
 bool SaveState(Simulator& sim, const std::string& path);
 bool LoadState(Simulator& sim, const std::string& path);
+// Makes the camera's own address (what scmd_get_IP_address reports) this one.
+void SetCameraAddress(Simulator& sim, const std::string& address);
 // The address a state file holds, read before the simulator binds.
 std::optional<std::string> StateFileAddress(const std::string& path);
 
