@@ -31,9 +31,12 @@ struct IdentityState {
     struct Password {
         std::array<uint8_t, 8> block{};
         bool enabled = false;
+        bool operator==(const Password&) const = default;
     };
     std::array<Password, 3> passwords;  // by level: 0 user, 1 main, 2 super
     int resets = 0;
+
+    bool operator==(const IdentityState&) const = default;
 };
 
 // Camera services (sim/services.cpp).
@@ -86,8 +89,11 @@ struct ServicesState {
         int16_t mode = 0;
         int16_t device_type = 0;
         std::array<uint16_t, 6> setting{96, 8, 0, 1, 0, 0};  // speed in hundreds, five values
+        bool operator==(const Port&) const = default;
     };
     std::array<Port, 2> ports;
+
+    bool operator==(const ServicesState&) const = default;
 };
 
 void RegisterIdentity(Simulator& sim);
