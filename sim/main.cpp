@@ -11,6 +11,7 @@
 
 #include "sim/alarms.h"
 #include "sim/rtsp_server.h"
+#include "sim/services.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -36,6 +37,7 @@ void Usage(FILE* out) {
         "               [--program-version N] [--password TEXT] [--log FILE]\n"
         "               [--rtsp-port N | --no-rtsp] [--rtp-port N] [--stream FILE]\n"
         "               [--frame-rate N] [--loop] [--rtsp-status METHOD=CODE]\n"
+        "               [--state FILE]\n"
         "\n"
         "A simulated camera that answers the camera command protocol on UDP.\n"
         "  --bind ADDR            address to listen on (default 127.0.0.1)\n"
@@ -56,6 +58,9 @@ void Usage(FILE* out) {
         "  --loop                 start the stream again at its end\n"
         "  --rtsp-status M=CODE   answer every RTSP request of method M with status CODE\n"
         "                         (a negative CODE: no answer); may be repeated\n"
+        "  --state FILE           load the camera's settings from FILE at start (when it\n"
+        "                         exists) and save them there at exit; without --bind\n"
+        "                         it listens on the saved address when that is loopback\n"
         "Runs until interrupted (SIGINT, SIGTERM). SIGHUP simulates a restart: the\n"
         "next replies carry the start flag until the client clears it.\n");
 }
@@ -79,6 +84,8 @@ int main(int argc, char** argv) {
 #endif
     bool rtsp_on = true;
     std::vector<std::pair<std::string, int>> rtsp_statuses;
+    std::string state_path;
+    bool bind_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -103,6 +110,7 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (arg == "--bind") {
             config.bind_address = value;
+            bind_given = true;
         } else if (arg == "--port") {
             ok = ParseInt(value, n) && n >= 0 && n <= 65535;
             config.port = uint16_t(n);
@@ -139,6 +147,8 @@ int main(int argc, char** argv) {
             const char* eq = std::strchr(value, '=');
             ok = eq && eq != value && ParseInt(eq + 1, n);
             if (ok) rtsp_statuses.emplace_back(std::string(value, eq), n);
+        } else if (arg == "--state") {
+            state_path = value;
         } else {
             std::fprintf(stderr, "kestsim: unknown option %s\n", arg.c_str());
             Usage(stderr);
@@ -150,7 +160,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A camera keeps the address it was given; the command line wins.
+    if (!state_path.empty() && !bind_given) {
+        if (auto saved = kest::sim::StateFileAddress(state_path);
+            saved && saved->rfind("127.", 0) == 0) {
+            config.bind_address = *saved;
+        }
+    }
     kest::sim::Simulator sim(config);
+    if (!state_path.empty() && kest::sim::LoadState(sim, state_path)) {
+        if (bind_given) kest::sim::SetCameraAddress(sim, config.bind_address);
+        std::fprintf(stderr, "kestsim: settings loaded from %s\n", state_path.c_str());
+    }
     if (!sim.Start()) {
         std::fprintf(stderr, "kestsim: cannot listen on %s:%u: %s\n", config.bind_address.c_str(),
                      unsigned(config.port), std::strerror(errno));
@@ -179,7 +200,7 @@ int main(int argc, char** argv) {
     sigaction(SIGUSR1, &sa, nullptr);
 
     std::fprintf(stderr, "kestsim: listening on %s:%u (model %d, version %d, program version %d)\n",
-                 config.bind_address.c_str(), unsigned(sim.port()), config.model_code,
+                 sim.address().c_str(), unsigned(sim.port()), config.model_code,
                  config.version_number, config.program_version);
     uint32_t waited = 0;
     while (!g_stop) {
@@ -205,6 +226,13 @@ int main(int argc, char** argv) {
     }
     rtsp_server.Stop();
     sim.Stop();
+    if (!state_path.empty()) {
+        if (kest::sim::SaveState(sim, state_path)) {
+            std::fprintf(stderr, "kestsim: settings saved to %s\n", state_path.c_str());
+        } else {
+            std::fprintf(stderr, "kestsim: cannot save settings to %s\n", state_path.c_str());
+        }
+    }
     std::fprintf(stderr, "kestsim: %zu datagrams received\n", sim.ReceivedCount());
     return 0;
 }

@@ -61,6 +61,33 @@ std::vector<uint8_t> Simulator::BuildReply(uint16_t sequence, const Response& re
     return reply;
 }
 
+void Simulator::SetGate(Gate gate) {
+    gate_ = std::move(gate);
+}
+
+bool Simulator::MoveTo(const std::string& address) {
+    uint32_t ip = 0;
+    // Never anything but loopback.
+    if (!platform::ParseIpv4(address, ip) || (ip >> 24) != 127) return false;
+    platform::UdpSocket s;
+    if (!s.Open()) return false;
+    s.SetReuseAddress();
+    s.SetBufferSizes(1 << 20, 1 << 20);
+    if (!s.Bind(ip, port_) || !s.SetNonBlocking()) return false;
+    {
+        std::lock_guard lock(fault_mutex_);
+        socket_ = std::move(s);
+    }
+    std::lock_guard lock(address_mutex_);
+    address_ = platform::FormatIpv4(ip);
+    return true;
+}
+
+std::string Simulator::address() const {
+    std::lock_guard lock(address_mutex_);
+    return address_;
+}
+
 bool Simulator::Start() {
     uint32_t ip = 0;
     if (!platform::ParseIpv4(config_.bind_address, ip)) return false;
@@ -72,6 +99,10 @@ bool Simulator::Start() {
         return false;
     }
     port_ = socket_.LocalPort();
+    {
+        std::lock_guard lock(address_mutex_);
+        address_ = platform::FormatIpv4(ip);
+    }
     if (config_.search_port != 0) {
         // Address reuse only: every simulated camera must get each broadcast.
         int one = 1;
@@ -144,8 +175,12 @@ void Simulator::Handle(const Datagram& d) {
     if (it == handlers_.end()) return;  // a camera ignores what it does not know
     Request request{d, d.sequence(), d.code(), ByteReader(d.bytes.data() + 4, d.bytes.size() - 4)};
     Response response;
-    it->second(*this, request, response);
-    if (!response.send) return;
+    if (!gate_ || !gate_(*this, request, response)) it->second(*this, request, response);
+    if (response.send) Reply(d, response);
+    if (response.after_reply) response.after_reply(*this);
+}
+
+void Simulator::Reply(const Datagram& d, const Response& response) {
     const std::vector<uint8_t> reply = BuildReply(d.sequence(), response);
 
     bool drop = false, wrong_first = false;

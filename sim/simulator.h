@@ -61,11 +61,16 @@ struct Request {
     ByteReader body;
 };
 
+class Simulator;
+
 // The reply a handler builds: status at offset 4, data from offset 6.
 struct Response {
     bool send = true;  // false: no reply at all
     int16_t status = 0;
     std::vector<uint8_t> data;
+    // Runs on the sim thread once the reply is out (or dropped): what a
+    // camera does after answering, such as restarting.
+    std::function<void(Simulator& sim)> after_reply;
 
     void U16(uint16_t v) { data.push_back(uint8_t(v)), data.push_back(uint8_t(v >> 8)); }
     void U32(uint32_t v) { U16(uint16_t(v)), U16(uint16_t(v >> 16)); }
@@ -74,8 +79,9 @@ struct Response {
     }
 };
 
-class Simulator;
 using Handler = std::function<void(Simulator& sim, const Request& request, Response& response)>;
+// Sees every request before its handler; true when it has answered instead.
+using Gate = std::function<bool(Simulator& sim, const Request& request, Response& response)>;
 
 class Simulator {
   public:
@@ -107,6 +113,15 @@ class Simulator {
     void SendTo(uint32_t ip, uint16_t port, const std::vector<uint8_t>& bytes);
     // A reply datagram: sequence, flags word (start flag), status, data.
     std::vector<uint8_t> BuildReply(uint16_t sequence, const Response& response) const;
+    // Before Start: the check every request passes first (one gate in all).
+    void SetGate(Gate gate);
+
+    // Listens on another loopback address from now on, same port; the old
+    // socket is kept when the new one cannot be bound. Sim thread only
+    // (from a handler or after_reply).
+    bool MoveTo(const std::string& address);
+    // The address it listens on.
+    std::string address() const;
 
     // Everything received, in order.
     std::vector<Datagram> Received() const;
@@ -145,6 +160,7 @@ class Simulator {
   private:
     void Run();
     void Handle(const Datagram& d);
+    void Reply(const Datagram& d, const Response& response);
     void SendReply(const Datagram& to, const std::vector<uint8_t>& bytes);
 
     SimConfig config_;
@@ -157,6 +173,9 @@ class Simulator {
     int wake_fd_ = -1;
 
     std::map<uint16_t, Handler> handlers_;
+    Gate gate_;
+    mutable std::mutex address_mutex_;
+    std::string address_;
 
     mutable std::mutex log_mutex_;
     std::vector<Datagram> received_;

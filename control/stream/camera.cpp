@@ -6,6 +6,8 @@
 #include <new>
 
 #include "control/stream/window_messages.h"
+#include "control/protocol/identity.h"
+#include "control/protocol/services.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/ticks.h"
@@ -238,6 +240,17 @@ int32_t CKestCamera::scmd_get_version(protocol::VersionInfo* info) {
 
 int32_t CKestCamera::scmd_clear_start_flag() {
     return WithChannel([](protocol::CommandChannel& c) { return c.ClearStartFlag(); });
+}
+
+int32_t CKestCamera::scmd_get_multicast_mode(protocol::MulticastMode* mode) {
+    if (!session_open_.load()) return protocol::kNoSession;
+    if (!mode) return protocol::kMissingArgument;
+    const int32_t r = protocol::scmd_get_multicast_mode(channel_, *mode);
+    if (r == 0) {
+        multicast_address_text_ = protocol::AddressBytesToText(mode->address.data());
+        multicast_port_text_ = std::to_string(uint16_t(mode->port));
+    }
+    return r;
 }
 
 bool CKestCamera::LockPresentation(int mode) {

@@ -21,6 +21,10 @@
 
 namespace kest {
 
+namespace protocol {
+struct MulticastMode;
+}
+
 // A control registered with the camera object; notifications are posted to
 // its window, never delivered by a direct call.
 class CameraListener {
@@ -81,6 +85,12 @@ class CKestCamera {
     int32_t scmd_nop();
     int32_t scmd_get_version(protocol::VersionInfo* info);
     int32_t scmd_clear_start_flag();
+    // scmd_get_multicast_mode; an accepted answer (status 0) is kept as the
+    // group address text "%d.%d.%d.%d" and the port as decimal text (0 to
+    // 65535) for the multicast session. Host thread only.
+    int32_t scmd_get_multicast_mode(protocol::MulticastMode* mode);
+    const std::string& multicast_address_text() const { return multicast_address_text_; }
+    const std::string& multicast_port_text() const { return multicast_port_text_; }
 
     // Runs a command function on the open session's channel, or gives -200.
     template <typename F>
@@ -191,6 +201,8 @@ class CKestCamera {
     std::atomic<bool> downloading_{false};
     std::string address_text_;
     std::string port_text_;
+    std::string multicast_address_text_;
+    std::string multicast_port_text_;
     protocol::VersionInfo version_;
     int32_t size_code_ = 16;
     float scale_factor_ = 25.0f;
