@@ -300,6 +300,8 @@ Status DecodeScans(Context& ctx, Pipeline& pipe, Scan scan, ProgressFn progress,
             break;
         }
     }
+    // Running out of data decides the outcome, whatever the zero bytes then looked like.
+    if (status == Status::kBroken && ctx.in.at_end()) status = Status::kTruncated;
     int rows = pipe.mcu_rows();
     for (int m = 0; m < rows; ++m) {
         pipe.TransformRow(m);
