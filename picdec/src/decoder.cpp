@@ -84,9 +84,11 @@ class Pipeline {
                 Plane& p = planes_[ci];
                 uint8_t* slot = p.Slot(m);
                 int bh = scan.count == 1 ? 1 : c.v, bw = scan.count == 1 ? 1 : c.h;
+                bool starved = br.Starved();
                 for (int by = 0; by < bh; ++by) {
                     for (int bx = 0; bx < bw; ++bx) {
-                        bool has_ac = DecodeBlock(br, dc, ac, c.dc_pred, qzz, k_.order, block);
+                        bool has_ac =
+                            !starved && DecodeBlock(br, dc, ac, c.dc_pred, qzz, k_.order, block);
                         uint8_t* dst = slot + static_cast<size_t>(by) * bs_ * p.stride +
                                        static_cast<size_t>(mx * bw + bx) * bs_;
                         Emit(block, has_ac, dst, p.stride);

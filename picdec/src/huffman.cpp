@@ -45,7 +45,7 @@ Status BuildHuffTable(const uint8_t counts[16], const uint8_t* symbols, int nsym
 void BitReader::RefillSlow() {
     while (n <= 56) {
         if (stopped) {
-            if (at_data_end) phantom += static_cast<uint64_t>(64 - n);
+            (at_data_end ? phantom : pad) += static_cast<uint64_t>(64 - n);
             n = 64;
             return;
         }

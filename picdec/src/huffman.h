@@ -38,10 +38,12 @@ struct BitReader {
     bool at_data_end = false;
     uint64_t phantom = 0;   // zero bits delivered past the end of the data
     bool past_end = false;  // a consumed bit came from beyond the end of the data
+    uint64_t pad = 0;       // zero bits delivered in front of a marker
 
     void Reset(const uint8_t* pos, const uint8_t* e) {
         past_end = ConsumedPastEnd();
         phantom = 0;
+        pad = 0;
         p = pos;
         end = e;
         acc = 0;
@@ -87,6 +89,10 @@ struct BitReader {
         Consume(s);
         return v;
     }
+
+    // True once a consumed bit was padding in front of a marker: the rest of the restart
+    // interval has no data, and its blocks stay empty as in libjpeg.
+    bool Starved() const { return pad > static_cast<uint64_t>(n < 0 ? 0 : n); }
 
     // True when a consumed bit came from beyond the end of the data.
     bool ConsumedPastEnd() const {

@@ -220,7 +220,8 @@ int NextMarker(Context& ctx, Status* status) {
                     break;
             }
         }
-        if (Failed(s)) {
+        // A segment cut short by the end of the data is the end of the data.
+        if (Failed(s) && !in.at_end()) {
             *status = s;
             return kMarkerEnd;
         }

@@ -23,6 +23,7 @@ struct ScanDecoder {
     }
 
     void Block(Component& c, int16_t* blk) {
+        if (br.Starved()) return;  // no data left in this restart interval
         if (!ctx.progressive) {
             DecodeBlock(br, ctx.dc_tables[c.td], ctx.ac_tables[c.ta], c.dc_pred, kUnitQuant, order,
                         blk);
