@@ -18,6 +18,7 @@ namespace picdec {
 constexpr int kMaxComponents = 4;          // frames with more are unsupported
 constexpr int kMaxBlocksPerMcu = 10;       // larger interleaved MCUs are unsupported
 constexpr uint64_t kMaxPixels = 1u << 28;  // larger bitmaps are refused as out of memory
+constexpr uint64_t kMaxCoefficientBytes = uint64_t{1} << 30;  // progressive pictures' store
 
 enum class Arrangement : uint8_t { kUnset = 0, kGrey = 1, kRgb = 2, kYcc = 3, kOther = 5 };
 

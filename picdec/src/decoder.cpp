@@ -254,6 +254,11 @@ Status DecodeSequential(Context& ctx, Pipeline& pipe, const Scan& scan, Progress
 }
 
 Status DecodeScans(Context& ctx, Pipeline& pipe, Scan scan, ProgressFn progress, long data) {
+    uint64_t bytes = 0;
+    for (int i = 0; i < ctx.ncomp; ++i) {
+        bytes += uint64_t{128} * ctx.comp[i].blocks_w * ctx.comp[i].blocks_h;
+    }
+    if (bytes > kMaxCoefficientBytes) return Status::kNoMemory;
     for (int i = 0; i < ctx.ncomp; ++i) {
         Component& c = ctx.comp[i];
         c.coefs.assign(static_cast<size_t>(c.blocks_w) * c.blocks_h * 64, 0);

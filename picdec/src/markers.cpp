@@ -298,7 +298,7 @@ Status ReadScanHeader(Context& ctx, Scan* scan) {
             blocks += ctx.comp[scan->comp[i]].h * ctx.comp[scan->comp[i]].v;
         if (blocks > kMaxBlocksPerMcu) return Status::kUnsupported;
     }
-    bool dc_first = !ctx.progressive || (scan->ss == 0 && scan->ah == 0);
+    bool needs_dc = !ctx.progressive || (scan->ss == 0 && scan->ah == 0);
     bool needs_ac = !ctx.progressive || scan->ss != 0;
     if (ctx.progressive) {
         // Spectral selection and successive approximation must describe a real band.
@@ -310,7 +310,7 @@ Status ReadScanHeader(Context& ctx, Scan* scan) {
     for (int i = 0; i < n; ++i) {
         const Component& c = ctx.comp[scan->comp[i]];
         if (c.tq > 3 || !ctx.quant[c.tq].defined) return Status::kBroken;
-        if (dc_first && scan->ss == 0 && (c.td > 3 || !ctx.dc_tables[c.td].defined)) {
+        if (needs_dc && (c.td > 3 || !ctx.dc_tables[c.td].defined)) {
             return Status::kBroken;
         }
         if (needs_ac && (c.ta > 3 || !ctx.ac_tables[c.ta].defined)) return Status::kBroken;
