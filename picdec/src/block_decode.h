@@ -21,6 +21,10 @@ inline bool DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac,
         if (br.n < 32) br.Refill();
         int32_t f = ac.fast_ac[br.Peek(kLookBits)];
         if (f != 0) {
+            if (f & kFastEob) {
+                br.Consume(f & 0xFF);
+                break;
+            }
             k += (f >> 8) & 15;
             br.Consume(f & 0xFF);
             block[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) * qzz[k]);

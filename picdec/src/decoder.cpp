@@ -64,8 +64,15 @@ class Pipeline {
     int mcu_rows() const { return mcuy_; }
 
     // Sequential: entropy-decode MCU row m into the planes.
-    Status DecodeRow(int m, BitReader& br, RestartState& rst, const Scan& scan) {
+    Status DecodeRow(int m, BitReader& shared_br, RestartState& rst, const Scan& scan) {
         alignas(64) int16_t block[64] = {};
+        // A local copy keeps the bit buffer in registers across the row.
+        BitReader br = shared_br;
+        struct WriteBack {
+            BitReader& to;
+            BitReader& from;
+            ~WriteBack() { to = from; }
+        } write_back{shared_br, br};
         int mcus = scan.count == 1 ? CeilDiv(ctx_.comp[scan.comp[0]].width, 8) : mcux_;
         for (int mx = 0; mx < mcus; ++mx) {
             if (rst.interval != 0) {

@@ -27,6 +27,7 @@ Status BuildHuffTable(const uint8_t counts[16], const uint8_t* symbols, int nsym
                 int idx = (code << shift) | fill;
                 t->lut[idx] = static_cast<uint16_t>((len << 8) | sym);
                 int s = sym & 15;
+                if (ac && sym == 0) t->fast_ac[idx] = kFastEob | len;
                 if (ac && s != 0 && len + s <= kLookBits) {
                     int32_t v = (idx >> (shift - s)) & ((1 << s) - 1);
                     if (v < (1 << (s - 1))) v -= (1 << s) - 1;

@@ -8,14 +8,16 @@
 
 namespace picdec {
 
-constexpr int kLookBits = 9;
+constexpr int kLookBits = 10;
+constexpr int32_t kFastEob = 0x4000;  // fast_ac entry flag: end of block
 
 struct HuffTable {
     bool defined = false;
     // Codes up to kLookBits long: (length << 8) | symbol; 0 for longer codes.
     uint16_t lut[1 << kLookBits];
     // AC tables: code and value bits together within kLookBits:
-    // (value << 16) | (run << 8) | total length; 0 when they do not fit.
+    // (value << 16) | (run << 8) | total length, or kFastEob | length for the end-of-block
+    // code; 0 when they do not fit.
     int32_t fast_ac[1 << kLookBits];
     int32_t maxcode[18];  // largest code of each length, -1 when none
     int32_t valoff[18];   // symbol index of a code of that length, minus the code
