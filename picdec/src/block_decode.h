@@ -8,8 +8,10 @@
 namespace picdec {
 
 // Returns true when the block has AC coefficients (else only place 0 was written).
-inline bool DecodeBlock(BitReader& br, const HuffTable& dc, const HuffTable& ac, int16_t& pred,
-                        const uint16_t* qzz, const uint8_t* order, int16_t* block) {
+[[gnu::always_inline]] inline bool DecodeBlock(BitReader& br, const HuffTable& dc,
+                                               const HuffTable& ac, int16_t& pred,
+                                               const uint16_t* qzz, const uint8_t* order,
+                                               int16_t* block) {
     if (br.n < 32) br.Refill();
     int s = DecodeSymbol(br, dc);
     int diff = 0;

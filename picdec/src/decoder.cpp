@@ -36,10 +36,69 @@ struct Plane {
     }
 };
 
+// Collects blocks for the inverse transform so that the SIMD widths can transform several at
+// once; blocks without AC coefficients and preview blocks are written at once.
+class BlockSink {
+  public:
+    BlockSink(const Kernels& k, bool preview) : k_(k), preview_(preview) {
+        std::memset(blocks_, 0, sizeof(blocks_));
+        for (int i = 0; i < kMaxIdctBatch; ++i)
+            ptrs_[i] = blocks_[i];
+    }
+    // A zeroed block to decode into, for output rows of the given stride.
+    int16_t* Next(size_t stride) {
+        if (n_ > 0 && stride != stride_) Flush();
+        stride_ = stride;
+        return blocks_[n_];
+    }
+    void Commit(bool has_ac, uint8_t* dst) {
+        int16_t* block = blocks_[n_];
+        size_t stride = stride_;
+        if (preview_) {
+            // Four lowest coefficients, Q at (row 0, column 1) and R at (1, 0) on both paths.
+            int pv = block[0];
+            int qv = block[k_.transposed ? 8 : 1];
+            int rv = block[k_.transposed ? 1 : 8];
+            int sv = block[9];
+            dst[0] = Clamp255(((pv + qv + rv + sv + 4) >> 3) + 128);
+            dst[1] = Clamp255(((pv - qv + rv - sv + 4) >> 3) + 128);
+            dst[stride] = Clamp255(((pv + qv - rv - sv + 4) >> 3) + 128);
+            dst[stride + 1] = Clamp255(((pv - qv - rv + sv + 4) >> 3) + 128);
+            std::memset(block, 0, 64 * sizeof(int16_t));
+            return;
+        }
+        if (!has_ac) {
+            // Both paths give (2 DC + 8) >> 4 for a block without AC coefficients.
+            uint8_t v = Clamp255(((2 * block[0] + 8) >> 4) + 128);
+            uint64_t fill = 0x0101010101010101ull * v;
+            for (int y = 0; y < 8; ++y)
+                std::memcpy(dst + y * stride, &fill, 8);
+            block[0] = 0;
+            return;
+        }
+        outs_[n_++] = dst;
+        if (n_ == kMaxIdctBatch) Flush();
+    }
+    void Flush() {
+        if (n_ == 0) return;
+        k_.idct_batch(ptrs_, outs_, n_, static_cast<ptrdiff_t>(stride_));
+        n_ = 0;
+    }
+
+  private:
+    const Kernels& k_;
+    bool preview_;
+    alignas(64) int16_t blocks_[kMaxIdctBatch][64];
+    int16_t* ptrs_[kMaxIdctBatch];
+    uint8_t* outs_[kMaxIdctBatch];
+    int n_ = 0;
+    size_t stride_ = 0;
+};
+
 class Pipeline {
   public:
     Pipeline(Context& ctx, bool preview, const OutputBitmap& out)
-        : ctx_(ctx), k_(ctx.kernels), out_(out), bs_(preview ? 2 : 8), preview_(preview) {
+        : ctx_(ctx), k_(ctx.kernels), out_(out), bs_(preview ? 2 : 8), sink_(ctx.kernels, preview) {
         mcux_ = CeilDiv(ctx.width, 8 * ctx.hmax);
         mcuy_ = CeilDiv(ctx.height, 8 * ctx.vmax);
         out_rows_ = ctx.vmax * bs_;
@@ -65,14 +124,17 @@ class Pipeline {
 
     // Sequential: entropy-decode MCU row m into the planes.
     Status DecodeRow(int m, BitReader& shared_br, RestartState& rst, const Scan& scan) {
-        alignas(64) int16_t block[64] = {};
         // A local copy keeps the bit buffer in registers across the row.
         BitReader br = shared_br;
         struct WriteBack {
             BitReader& to;
             BitReader& from;
-            ~WriteBack() { to = from; }
-        } write_back{shared_br, br};
+            BlockSink& sink;
+            ~WriteBack() {
+                to = from;
+                sink.Flush();
+            }
+        } write_back{shared_br, br, sink_};
         int mcus = scan.count == 1 ? CeilDiv(ctx_.comp[scan.comp[0]].width, 8) : mcux_;
         for (int mx = 0; mx < mcus; ++mx) {
             if (rst.interval != 0) {
@@ -94,11 +156,11 @@ class Pipeline {
                 bool starved = br.Starved();
                 for (int by = 0; by < bh; ++by) {
                     for (int bx = 0; bx < bw; ++bx) {
+                        int16_t* block = sink_.Next(p.stride);
                         bool has_ac =
                             !starved && DecodeBlock(br, dc, ac, c.dc_pred, qzz, k_.order, block);
-                        uint8_t* dst = slot + static_cast<size_t>(by) * bs_ * p.stride +
-                                       static_cast<size_t>(mx * bw + bx) * bs_;
-                        Emit(block, has_ac, dst, p.stride);
+                        sink_.Commit(has_ac, slot + static_cast<size_t>(by) * bs_ * p.stride +
+                                                 static_cast<size_t>(mx * bw + bx) * bs_);
                     }
                 }
             }
@@ -108,7 +170,6 @@ class Pipeline {
 
     // Progressive and multi-scan: dequantise and transform MCU row m from the coefficients.
     void TransformRow(int m) {
-        alignas(64) int16_t block[64] = {};
         for (int ci = 0; ci < ctx_.ncomp; ++ci) {
             Component& c = ctx_.comp[ci];
             Plane& p = planes_[ci];
@@ -118,6 +179,7 @@ class Pipeline {
                 const int16_t* src =
                     c.coefs.data() + static_cast<size_t>(m * c.v + by) * c.blocks_w * 64;
                 for (int bx = 0; bx < c.blocks_w; ++bx, src += 64) {
+                    int16_t* block = sink_.Next(p.stride);
                     bool has_ac = false;
                     for (int j = 0; j < 64; ++j) {
                         if (src[j] != 0) {
@@ -126,12 +188,12 @@ class Pipeline {
                             if (j != 0) has_ac = true;
                         }
                     }
-                    uint8_t* dst = slot + static_cast<size_t>(by) * bs_ * p.stride +
-                                   static_cast<size_t>(bx) * bs_;
-                    Emit(block, has_ac, dst, p.stride);
+                    sink_.Commit(has_ac, slot + static_cast<size_t>(by) * bs_ * p.stride +
+                                             static_cast<size_t>(bx) * bs_);
                 }
             }
         }
+        sink_.Flush();
     }
 
     // Up-samples, converts and stores the picture rows of MCU row m. MCU row m + 1 must be
@@ -149,31 +211,6 @@ class Pipeline {
     }
 
   private:
-    void Emit(int16_t* block, bool has_ac, uint8_t* dst, size_t stride) {
-        if (preview_) {
-            // Four lowest coefficients, Q at (row 0, column 1) and R at (1, 0) on both paths.
-            int pv = block[0];
-            int qv = block[k_.transposed ? 8 : 1];
-            int rv = block[k_.transposed ? 1 : 8];
-            int sv = block[9];
-            dst[0] = Clamp255(((pv + qv + rv + sv + 4) >> 3) + 128);
-            dst[1] = Clamp255(((pv - qv + rv - sv + 4) >> 3) + 128);
-            dst[stride] = Clamp255(((pv + qv - rv - sv + 4) >> 3) + 128);
-            dst[stride + 1] = Clamp255(((pv - qv - rv + sv + 4) >> 3) + 128);
-            std::memset(block, 0, 64 * sizeof(int16_t));
-            return;
-        }
-        if (!has_ac) {
-            // Both paths give (2 DC + 8) >> 4 for a block without AC coefficients.
-            uint8_t v = Clamp255(((2 * block[0] + 8) >> 4) + 128);
-            for (int y = 0; y < 8; ++y)
-                std::memset(dst + y * stride, v, 8);
-            block[0] = 0;
-            return;
-        }
-        k_.idct(block, dst, static_cast<ptrdiff_t>(stride));
-    }
-
     const uint8_t* ComponentRow(int ci, int y) {
         const Component& c = ctx_.comp[ci];
         const Plane& p = planes_[ci];
@@ -228,7 +265,7 @@ class Pipeline {
     const Kernels& k_;
     OutputBitmap out_;
     int bs_;
-    bool preview_;
+    BlockSink sink_;
     int mcux_ = 0, mcuy_ = 0, out_rows_ = 0;
     Plane planes_[kMaxComponents];
     std::vector<uint8_t> tmp_[kMaxComponents];

@@ -110,4 +110,9 @@ void IdctPlain(int16_t* block, uint8_t* out, ptrdiff_t stride) {
     std::memset(block, 0, 64 * sizeof(int16_t));
 }
 
+void IdctBatchPlain(int16_t* const* blocks, uint8_t* const* outs, int n, ptrdiff_t stride) {
+    for (int i = 0; i < n; ++i)
+        IdctPlain(blocks[i], outs[i], stride);
+}
+
 }  // namespace picdec

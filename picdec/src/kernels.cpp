@@ -39,10 +39,11 @@ constexpr auto kTransposed = MakeOrder<true>();
 static_assert(kNatural.v[1] == 1 && kNatural.v[2] == 8 && kNatural.v[3] == 16);
 static_assert(kNatural.v[63] == 63 && kTransposed.v[2] == 1 && kTransposed.v[1] == 8);
 
-const Kernels kPlain = {Path::kPlain, "plain",       kNaturalOrder, false,
-                        IdctPlain,    YccToBgrPlain, H2v1Plain,     H2v2Plain};
-const Kernels kModel = {Path::kSimdModel, "simd-model",      kTransposedOrder, true,
-                        IdctSimdModel,    YccToBgrSimdModel, H2v1Plain,        H2v2Plain};
+const Kernels kPlain = {Path::kPlain,   "plain",       kNaturalOrder, false,    IdctPlain,
+                        IdctBatchPlain, YccToBgrPlain, H2v1Plain,     H2v2Plain};
+const Kernels kModel = {Path::kSimdModel, "simd-model",       kTransposedOrder,  true,
+                        IdctSimdModel,    IdctBatchSimdModel, YccToBgrSimdModel, H2v1Plain,
+                        H2v2Plain};
 
 struct Cpu {
     bool sse2 = false, avx2 = false, avx512 = false;

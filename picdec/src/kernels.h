@@ -9,6 +9,8 @@
 
 namespace picdec {
 
+constexpr int kMaxIdctBatch = 4;
+
 enum class Path : int { kPlain, kSimdModel, kSse2, kAvx2, kAvx512 };
 
 struct Kernels {
@@ -19,6 +21,8 @@ struct Kernels {
     bool transposed;
     // Dequantised block -> 8x8 samples; leaves the block zeroed.
     void (*idct)(int16_t* block, uint8_t* out, ptrdiff_t stride);
+    // n (up to kMaxIdctBatch) blocks with one output stride; the same bytes as n calls of idct.
+    void (*idct_batch)(int16_t* const* blocks, uint8_t* const* outs, int n, ptrdiff_t stride);
     // One row of n pixels to blue-green-red.
     void (*ycc_to_bgr)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr, int n);
     // Filtered 2:1 horizontal up-sampling of n samples into 2n.
@@ -36,12 +40,14 @@ const char* PathName(Path path);
 
 // Plain path.
 void IdctPlain(int16_t* block, uint8_t* out, ptrdiff_t stride);
+void IdctBatchPlain(int16_t* const* blocks, uint8_t* const* outs, int n, ptrdiff_t stride);
 void YccToBgrPlain(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr, int n);
 void H2v1Plain(const uint8_t* in, int n, uint8_t* out);
 void H2v2Plain(const uint8_t* cur, const uint8_t* nb, int n, uint8_t* out);
 
 // Scalar model of the SIMD arithmetic, byte for byte.
 void IdctSimdModel(int16_t* block, uint8_t* out, ptrdiff_t stride);
+void IdctBatchSimdModel(int16_t* const* blocks, uint8_t* const* outs, int n, ptrdiff_t stride);
 void YccToBgrSimdModel(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr, int n);
 // The first n - n % 4 pixels by the SIMD formula from `from` on; the rest via the plain tables.
 void YccToBgrSimdTail(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,

@@ -218,6 +218,29 @@ TEST(IdctTest, SimdWidthsMatchTheModelIncludingExtremes) {
     }
 }
 
+TEST(IdctTest, BatchesGiveTheSameBytesAsSingleBlocks) {
+    std::mt19937 rng(9);
+    for (const Kernels* k : SimdKernels()) {
+        for (int n = 1; n <= picdec::kMaxIdctBatch; ++n) {
+            int16_t blocks[picdec::kMaxIdctBatch][64], copy[picdec::kMaxIdctBatch][64];
+            uint8_t out[picdec::kMaxIdctBatch * 8 * 40] = {}, want[sizeof(out)] = {};
+            int16_t* ptrs[picdec::kMaxIdctBatch];
+            uint8_t* outs[picdec::kMaxIdctBatch];
+            for (int i = 0; i < n; ++i) {
+                int16_t nat[64];
+                RandomBlock(rng, nat);
+                Transposed(nat, blocks[i]);
+                std::memcpy(copy[i], blocks[i], sizeof(copy[i]));
+                ptrs[i] = blocks[i];
+                outs[i] = out + 8 * i;
+                picdec::IdctSimdModel(copy[i], want + 8 * i, 40);
+            }
+            k->idct_batch(ptrs, outs, n, 40);
+            ASSERT_EQ(std::memcmp(out, want, sizeof(out)), 0) << k->name << " n=" << n;
+        }
+    }
+}
+
 TEST(IdctTest, DcOnlyShortcutEqualsTheFullTransformOnBothPaths) {
     for (int dc = -32768; dc <= 32767; dc += 37) {
         int16_t blk[64] = {};
