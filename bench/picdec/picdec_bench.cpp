@@ -3,7 +3,8 @@
 // pictures are synthesised and encoded with TurboJPEG at start-up. libjpeg-turbo without its
 // SIMD (JSIMD_FORCENONE=1) runs in a child process, as the plain path's anchor.
 //
-//   picdec_bench [--benchmark_min_time=0.5] [google benchmark flags]
+//   picdec_bench [--benchmark_repetitions=3] [google benchmark flags]
+// With repetitions the summary table shows the medians.
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 #include <unistd.h>
@@ -170,8 +171,11 @@ struct Collector : benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             auto it = r.counters.find("MP/s");
-            if (it != r.counters.end() && !r.error_occurred)
+            bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (it != r.counters.end() && !r.error_occurred &&
+                (r.run_type == Run::RT_Iteration || median)) {
                 mps[r.run_name.function_name] = it->second;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
