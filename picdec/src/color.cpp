@@ -22,10 +22,24 @@ ColorTables MakeTables() {
 
 const ColorTables kTables = MakeTables();
 
+// Range-limit table: 256 zeros, 0..255, 256 times 255, indexed from its middle so that any
+// value from -256 to 511 is clamped to 0..255. Y plus any table entry stays inside.
+struct RangeLimit {
+    uint8_t v[768];
+};
+constexpr RangeLimit MakeRangeLimit() {
+    RangeLimit r{};
+    for (int i = 0; i < 768; ++i)
+        r.v[i] = static_cast<uint8_t>(i < 256 ? 0 : (i < 512 ? i - 256 : 255));
+    return r;
+}
+constexpr RangeLimit kRangeLimit = MakeRangeLimit();
+constexpr const uint8_t* kClamp = kRangeLimit.v + 256;
+
 inline void PlainPixel(int y, int cb, int cr, uint8_t* bgr) {
-    bgr[0] = Clamp255(y + kTables.cb_b[cb]);
-    bgr[1] = Clamp255(y + ((kTables.cb_g[cb] + kTables.cr_g[cr]) >> 16));
-    bgr[2] = Clamp255(y + kTables.cr_r[cr]);
+    bgr[0] = kClamp[y + kTables.cb_b[cb]];
+    bgr[1] = kClamp[y + ((kTables.cb_g[cb] + kTables.cr_g[cr]) >> 16)];
+    bgr[2] = kClamp[y + kTables.cr_r[cr]];
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 namespace picdec {
 
+// Written without a value carried from one sample to the next, so the compiler can run
+// several samples side by side.
 void H2v1Plain(const uint8_t* in, int n, uint8_t* out) {
     out[0] = in[0];
     for (int i = 1; i < n; ++i) {
@@ -16,15 +18,13 @@ void H2v1Plain(const uint8_t* in, int n, uint8_t* out) {
 }
 
 void H2v2Plain(const uint8_t* cur, const uint8_t* nb, int n, uint8_t* out) {
-    int prev = 3 * cur[0] + nb[0];
-    out[0] = static_cast<uint8_t>((4 * prev + 8) >> 4);
+    out[0] = static_cast<uint8_t>((4 * (3 * cur[0] + nb[0]) + 8) >> 4);
     for (int i = 1; i < n; ++i) {
-        int c = 3 * cur[i] + nb[i];
-        out[2 * i - 1] = static_cast<uint8_t>((3 * prev + c + 8) >> 4);
-        out[2 * i] = static_cast<uint8_t>((prev + 3 * c + 8) >> 4);
-        prev = c;
+        int a = 3 * cur[i - 1] + nb[i - 1], b = 3 * cur[i] + nb[i];
+        out[2 * i - 1] = static_cast<uint8_t>((3 * a + b + 8) >> 4);
+        out[2 * i] = static_cast<uint8_t>((a + 3 * b + 8) >> 4);
     }
-    out[2 * n - 1] = static_cast<uint8_t>((4 * prev + 8) >> 4);
+    out[2 * n - 1] = static_cast<uint8_t>((4 * (3 * cur[n - 1] + nb[n - 1]) + 8) >> 4);
 }
 
 void Replicate(const uint8_t* in, int n_out, int factor, uint8_t* out) {
