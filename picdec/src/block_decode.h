@@ -7,94 +7,35 @@
 
 namespace picdec {
 
-// The symbol of the code at the top of acc, and its length in *len (needs 16 valid bits).
-[[gnu::always_inline]] inline int PeekSymbol(uint64_t acc, const HuffTable& t, int* len) {
-    int e = t.lut[acc >> (64 - kLookBits)];
-    if (e != 0) {
-        *len = e >> 8;
-        return e & 0xFF;
-    }
-    uint32_t code16 = static_cast<uint32_t>(acc >> 48);
-    for (int l = kLookBits + 1; l <= 16; ++l) {
-        int32_t c = static_cast<int32_t>(code16 >> (16 - l));
-        if (c <= t.maxcode[l]) {
-            *len = l;
-            return t.vals[(t.valoff[l] + c) & 0xFF];
-        }
-    }
-    *len = 16;  // not a code of this table: decodes as symbol 0
-    return 0;
-}
-
-// Returns true when the block has AC coefficients (else only place 0 was written). The bit
-// buffer lives in locals here so that it stays in registers.
+// Returns true when the block has AC coefficients (else only place 0 was written).
 [[gnu::always_inline]] inline bool DecodeBlock(BitReader& br, const HuffTable& dc,
                                                const HuffTable& ac, int16_t& pred,
                                                const uint16_t* qzz, const uint8_t* order,
                                                int16_t* block) {
-    uint64_t acc = br.acc;
-    int n = br.n;
-    const uint8_t* p = br.p;
-    auto refill = [&]() {
-        if (!br.stopped && br.end - p >= 8) {
-            uint64_t v;
-            __builtin_memcpy(&v, p, 8);
-            v = __builtin_bswap64(v);
-            uint64_t t = ~v;
-            if ((((t - 0x0101010101010101ull) & ~t) & 0x8080808080808080ull) == 0) {
-                int k = (64 - n) >> 3;
-                int r = 64 - n - 8 * k;
-                acc |= ((v >> n) >> r) << r;
-                p += k;
-                n += 8 * k;
-                return;
-            }
-        }
-        br.acc = acc;
-        br.n = n;
-        br.p = p;
-        br.RefillSlow();
-        acc = br.acc;
-        n = br.n;
-        p = br.p;
-    };
-    auto bits = [&](int s) {
-        int32_t v = static_cast<int32_t>(acc >> (64 - s));
-        acc <<= s;
-        n -= s;
-        return v - ((v >> (s - 1)) == 0 ? (1 << s) - 1 : 0);
-    };
-
-    if (n < 32) refill();
-    int len;
-    int s = PeekSymbol(acc, dc, &len);
-    acc <<= len;
-    n -= len;
-    int diff = s != 0 ? bits(s > 16 ? 16 : s) : 0;
+    LocalBits b(br);
+    b.Need32();
+    int s = b.Symbol(dc);
+    int diff = s != 0 ? b.Extend(s > 16 ? 16 : s) : 0;
     pred = static_cast<int16_t>(pred + diff);
     block[0] = static_cast<int16_t>(static_cast<uint32_t>(pred) * qzz[0]);
     int k = 1;
     while (k < 64) {
-        if (n < 32) refill();
-        int32_t f = ac.fast_ac[acc >> (64 - kLookBits)];
+        b.Need32();
+        int32_t f = ac.fast_ac[b.acc >> (64 - kLookBits)];
         if (f != 0) {
-            int l = f & 0xFF;
-            acc <<= l;
-            n -= l;
+            b.Drop(f & 0xFF);
             if (f & kFastEob) break;
             k += (f >> 8) & 15;
             block[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) * qzz[k]);
             ++k;
             continue;
         }
-        int rs = PeekSymbol(acc, ac, &len);
-        acc <<= len;
-        n -= len;
+        int rs = b.Symbol(ac);
         int r = rs >> 4;
         s = rs & 15;
         if (s != 0) {
             k += r;
-            int32_t v = bits(s);
+            int32_t v = b.Extend(s);
             block[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(v) * qzz[k]);
             ++k;
         } else {
@@ -102,9 +43,7 @@ namespace picdec {
             k += 16;
         }
     }
-    br.acc = acc;
-    br.n = n;
-    br.p = p;
+    b.Save();
     return k > 1;
 }
 

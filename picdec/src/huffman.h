@@ -102,6 +102,86 @@ struct BitReader {
     }
 };
 
+// The bit buffer copied into locals for the length of one block, so that it stays in
+// registers; Save() writes it back.
+class LocalBits {
+public:
+    explicit LocalBits(BitReader& br) : br_(br), acc(br.acc), n(br.n), p(br.p) {}
+    void Save() {
+        br_.acc = acc;
+        br_.n = n;
+        br_.p = p;
+    }
+    [[gnu::always_inline]] void Refill() {
+        if (!br_.stopped && br_.end - p >= 8) {
+            uint64_t v;
+            __builtin_memcpy(&v, p, 8);
+            v = __builtin_bswap64(v);
+            uint64_t t = ~v;
+            if ((((t - 0x0101010101010101ull) & ~t) & 0x8080808080808080ull) == 0) {
+                int k = (64 - n) >> 3;
+                int r = 64 - n - 8 * k;
+                acc |= ((v >> n) >> r) << r;
+                p += k;
+                n += 8 * k;
+                return;
+            }
+        }
+        Save();
+        br_.RefillSlow();
+        acc = br_.acc;
+        n = br_.n;
+        p = br_.p;
+    }
+    // Makes sure of 32 bits.
+    [[gnu::always_inline]] void Need32() {
+        if (n < 32) Refill();
+    }
+    [[gnu::always_inline]] void Drop(int bits) {
+        acc <<= bits;
+        n -= bits;
+    }
+    [[gnu::always_inline]] uint32_t Bits(int s) {
+        uint32_t v = static_cast<uint32_t>(acc >> (64 - s));
+        Drop(s);
+        return v;
+    }
+    [[gnu::always_inline]] uint32_t Bit() {
+        if (n < 1) Refill();
+        return Bits(1);
+    }
+    [[gnu::always_inline]] int32_t Extend(int s) {
+        int32_t v = static_cast<int32_t>(acc >> (64 - s));
+        Drop(s);
+        return v - ((v >> (s - 1)) == 0 ? (1 << s) - 1 : 0);
+    }
+    [[gnu::always_inline]] int Symbol(const HuffTable& t) {
+        int e = t.lut[acc >> (64 - kLookBits)];
+        if (e != 0) {
+            Drop(e >> 8);
+            return e & 0xFF;
+        }
+        uint32_t code16 = static_cast<uint32_t>(acc >> 48);
+        for (int l = kLookBits + 1; l <= 16; ++l) {
+            int32_t c = static_cast<int32_t>(code16 >> (16 - l));
+            if (c <= t.maxcode[l]) {
+                Drop(l);
+                return t.vals[(t.valoff[l] + c) & 0xFF];
+            }
+        }
+        Drop(16);  // not a code of this table: decodes as symbol 0
+        return 0;
+    }
+
+private:
+    BitReader& br_;
+
+public:
+    uint64_t acc;
+    int n;
+    const uint8_t* p;
+};
+
 // One Huffman symbol; needs 16 bits in the buffer. Invalid codes decode as symbol 0.
 inline int DecodeSymbol(BitReader& br, const HuffTable& t) {
     uint32_t look = br.Peek(kLookBits);

@@ -29,75 +29,86 @@ struct ScanDecoder {
                         blk);
             return;
         }
+        LocalBits b(br);
         if (scan.ss == 0) {
-            if (br.n < 32) br.Refill();
+            b.Need32();
             if (scan.ah == 0) {
-                int s = DecodeSymbol(br, ctx.dc_tables[c.td]);
-                int diff = s != 0 ? br.ReceiveExtend(s > 16 ? 16 : s) : 0;
+                int s = b.Symbol(ctx.dc_tables[c.td]);
+                int diff = s != 0 ? b.Extend(s > 16 ? 16 : s) : 0;
                 c.dc_pred = static_cast<int16_t>(c.dc_pred + diff);
                 blk[0] = static_cast<int16_t>(static_cast<uint32_t>(c.dc_pred) << scan.al);
-            } else if (br.Bits(1) != 0) {
+            } else if (b.Bits(1) != 0) {
                 blk[0] = static_cast<int16_t>(blk[0] | (1 << scan.al));
             }
         } else if (scan.ah == 0) {
-            AcFirst(ctx.ac_tables[c.ta], blk);
+            AcFirst(b, ctx.ac_tables[c.ta], blk);
         } else {
-            AcRefine(ctx.ac_tables[c.ta], blk);
+            AcRefine(b, ctx.ac_tables[c.ta], blk);
         }
+        b.Save();
     }
 
-    void AcFirst(const HuffTable& t, int16_t* blk) {
+    void AcFirst(LocalBits& b, const HuffTable& t, int16_t* blk) {
         if (eobrun > 0) {
             --eobrun;
             return;
         }
-        for (int k = scan.ss; k <= scan.se; ++k) {
-            if (br.n < 32) br.Refill();
-            int rs = DecodeSymbol(br, t);
+        const int se = scan.se, al = scan.al;
+        for (int k = scan.ss; k <= se; ++k) {
+            b.Need32();
+            int32_t f = t.fast_ac[b.acc >> (64 - kLookBits)];
+            if (f != 0) {
+                b.Drop(f & 0xFF);
+                if (f & kFastEob) break;
+                k += (f >> 8) & 15;
+                blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) << al);
+                continue;
+            }
+            int rs = b.Symbol(t);
             int r = rs >> 4, s = rs & 15;
             if (s != 0) {
                 k += r;
-                int32_t v = br.ReceiveExtend(s);
-                blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(v) << scan.al);
+                int32_t v = b.Extend(s);
+                blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(v) << al);
             } else if (r == 15) {
                 k += 15;
             } else {
                 eobrun = (1 << r) - 1;
-                if (r != 0) eobrun += static_cast<int>(br.Bits(r));
+                if (r != 0) eobrun += static_cast<int>(b.Bits(r));
                 break;
             }
         }
     }
 
     // Correction bit of an already non-zero coefficient.
-    void Correct(int16_t* coef, int p1) {
-        if (br.n < 1) br.Refill();
-        if (br.Bits(1) != 0 && (*coef & p1) == 0) {
+    static void Correct(LocalBits& b, int16_t* coef, int p1) {
+        if (b.Bit() != 0 && (*coef & p1) == 0) {
             *coef = static_cast<int16_t>(*coef >= 0 ? *coef + p1 : *coef - p1);
         }
     }
 
-    void AcRefine(const HuffTable& t, int16_t* blk) {
+    void AcRefine(LocalBits& b, const HuffTable& t, int16_t* blk) {
         int p1 = 1 << scan.al;
         int k = scan.ss;
+        const int se = scan.se;
         if (eobrun == 0) {
-            for (; k <= scan.se; ++k) {
-                if (br.n < 32) br.Refill();
-                int rs = DecodeSymbol(br, t);
+            for (; k <= se; ++k) {
+                b.Need32();
+                int rs = b.Symbol(t);
                 int r = rs >> 4, s = rs & 15;
                 int value = 0;
                 if (s != 0) {
-                    value = br.Bits(1) != 0 ? p1 : -p1;
+                    value = b.Bits(1) != 0 ? p1 : -p1;
                 } else if (r != 15) {
                     eobrun = 1 << r;
-                    if (r != 0) eobrun += static_cast<int>(br.Bits(r));
+                    if (r != 0) eobrun += static_cast<int>(b.Bits(r));
                     break;
                 }
                 // Skip r zero-history coefficients, correcting the non-zero ones passed.
-                while (k <= scan.se) {
+                while (k <= se) {
                     int16_t* coef = &blk[order[k]];
                     if (*coef != 0) {
-                        Correct(coef, p1);
+                        Correct(b, coef, p1);
                     } else {
                         if (r == 0) break;
                         --r;
@@ -108,9 +119,9 @@ struct ScanDecoder {
             }
         }
         if (eobrun > 0) {
-            for (; k <= scan.se; ++k) {
+            for (; k <= se; ++k) {
                 int16_t* coef = &blk[order[k]];
-                if (*coef != 0) Correct(coef, p1);
+                if (*coef != 0) Correct(b, coef, p1);
             }
             --eobrun;
         }
