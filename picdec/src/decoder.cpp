@@ -180,14 +180,13 @@ class Pipeline {
                     c.coefs.data() + static_cast<size_t>(m * c.v + by) * c.blocks_w * 64;
                 for (int bx = 0; bx < c.blocks_w; ++bx, src += 64) {
                     int16_t* block = sink_.Next(p.stride);
-                    bool has_ac = false;
+                    // Whole block at once (vectorisable); place 0 is the DC in both orders.
+                    int any = 0;
                     for (int j = 0; j < 64; ++j) {
-                        if (src[j] != 0) {
-                            block[j] =
-                                static_cast<int16_t>(static_cast<uint32_t>(src[j]) * q.place[j]);
-                            if (j != 0) has_ac = true;
-                        }
+                        block[j] = static_cast<int16_t>(static_cast<uint32_t>(src[j]) * q.place[j]);
+                        any |= j != 0 ? src[j] : 0;
                     }
+                    bool has_ac = any != 0;
                     sink_.Commit(has_ac, slot + static_cast<size_t>(by) * bs_ * p.stride +
                                              static_cast<size_t>(bx) * bs_);
                 }
