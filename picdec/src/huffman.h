@@ -105,7 +105,7 @@ struct BitReader {
 // The bit buffer copied into locals for the length of one block, so that it stays in
 // registers; Save() writes it back.
 class LocalBits {
-public:
+  public:
     explicit LocalBits(BitReader& br) : br_(br), acc(br.acc), n(br.n), p(br.p) {}
     void Save() {
         br_.acc = acc;
@@ -173,10 +173,10 @@ public:
         return 0;
     }
 
-private:
+  private:
     BitReader& br_;
 
-public:
+  public:
     uint64_t acc;
     int n;
     const uint8_t* p;

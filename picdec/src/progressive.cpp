@@ -29,6 +29,10 @@ struct ScanDecoder {
                         blk);
             return;
         }
+        if (scan.ss != 0 && scan.ah == 0 && eobrun > 0) {
+            --eobrun;  // inside an end-of-band run: nothing to read
+            return;
+        }
         LocalBits b(br);
         if (scan.ss == 0) {
             b.Need32();

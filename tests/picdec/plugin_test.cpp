@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "jpeg_fixtures.h"
@@ -348,6 +349,27 @@ TEST(ResultTest, TruncatedSequentialDecodesOnZerosButProgressiveReportsTen) {
     Bytes no_eoi(prog.begin(), prog.end() - 2);  // every scan there, no end-of-image marker
     EXPECT_EQ(Decode(no_eoi).result, 10);
     EXPECT_EQ(Decode(prog).result, 0);
+}
+
+TEST(ConcurrencyTest, CallsOnSeveralThreadsShareNoState) {
+    Bytes seq = Encode(SynthImage(120, 90, 3), 120, 90, 3, "-sample 2x2");
+    Bytes prog = Encode(SynthImage(120, 90, 3), 120, 90, 3, "-progressive");
+    Bytes want_seq = PictureBytes(Decode(seq)), want_prog = PictureBytes(Decode(prog));
+    std::vector<int> ok(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            bool good = true;
+            for (int i = 0; i < 5; ++i) {
+                good = good && PictureBytes(Decode(seq)) == want_seq &&
+                       PictureBytes(Decode(prog)) == want_prog;
+            }
+            ok[t] = good ? 1 : 0;
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(ok, std::vector<int>(4, 1));
 }
 
 }  // namespace
