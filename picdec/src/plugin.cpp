@@ -142,7 +142,8 @@ Status DecodeToBitmap(const Kernels& kernels, const char* buf, long len, unsigne
     size_t info_size = kBitmapInfoSize + (grey ? kPaletteSize : 0);
     auto* info = static_cast<uint8_t*>(std::malloc(info_size));
     if (info == nullptr) return Status::kNoMemory;
-    auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(image + 4)));
+    // Zeroed: the row padding and the 4 spare bytes never carry old heap bytes.
+    auto* pixels = static_cast<uint8_t*>(std::calloc(1, static_cast<size_t>(image + 4)));
     if (pixels == nullptr) {
         std::free(info);
         return Status::kNoMemory;
