@@ -1,0 +1,369 @@
+// Decoding driver and the MCU-row output pipeline.
+#include "decoder.h"
+
+#include <cstring>
+#include <vector>
+
+#include "block_decode.h"
+#include "color.h"
+#include "progressive.h"
+
+namespace picdec {
+namespace {
+
+constexpr int kMarkerSos = 0xDA;
+constexpr int kMarkerEoi = 0xD9;
+constexpr int kProgressiveTotal = 1536;
+constexpr int kRowPad = 64;  // slack after each row for the SIMD kernels
+
+inline int CeilDiv(int a, int b) {
+    return (a + b - 1) / b;
+}
+
+// Component samples of three MCU rows (the one being output and its neighbours, for the
+// context rows of the 2:1 vertical filter), as a ring.
+struct Plane {
+    std::vector<uint8_t> buf;
+    size_t stride = 0;
+    int rows = 0;               // rows per MCU row
+    int width = 0, height = 0;  // samples at output scale, without padding
+
+    uint8_t* Slot(int mcu_row) {
+        return buf.data() + static_cast<size_t>(mcu_row % 3) * rows * stride;
+    }
+    const uint8_t* Row(int g) const {
+        return buf.data() + (static_cast<size_t>((g / rows) % 3) * rows + g % rows) * stride;
+    }
+};
+
+class Pipeline {
+  public:
+    Pipeline(Context& ctx, bool preview, const OutputBitmap& out)
+        : ctx_(ctx), k_(ctx.kernels), out_(out), bs_(preview ? 2 : 8), preview_(preview) {
+        mcux_ = CeilDiv(ctx.width, 8 * ctx.hmax);
+        mcuy_ = CeilDiv(ctx.height, 8 * ctx.vmax);
+        out_rows_ = ctx.vmax * bs_;
+        int max_w = 0;
+        for (int i = 0; i < ctx.ncomp; ++i) {
+            Component& c = ctx.comp[i];
+            Plane& p = planes_[i];
+            p.rows = c.v * bs_;
+            p.stride = static_cast<size_t>(c.blocks_w) * bs_ + kRowPad;
+            p.width = preview ? CeilDiv(c.width, 4) : c.width;
+            p.height = preview ? CeilDiv(c.height, 4) : c.height;
+            p.buf.assign(p.stride * p.rows * 3, 0);
+            if (c.blocks_w * bs_ > max_w) max_w = c.blocks_w * bs_;
+            if (p.width * 2 > max_w) max_w = p.width * 2;
+        }
+        if (out.width > max_w) max_w = out.width;
+        for (int i = 0; i < ctx.ncomp; ++i) {
+            tmp_[i].assign(static_cast<size_t>(max_w) * 4 + kRowPad, 0);
+        }
+    }
+
+    int mcu_rows() const { return mcuy_; }
+
+    // Sequential: entropy-decode MCU row m into the planes.
+    Status DecodeRow(int m, BitReader& shared_br, RestartState& rst, const Scan& scan) {
+        alignas(64) int16_t block[64] = {};
+        // A local copy keeps the bit buffer in registers across the row.
+        BitReader br = shared_br;
+        struct WriteBack {
+            BitReader& to;
+            BitReader& from;
+            ~WriteBack() { to = from; }
+        } write_back{shared_br, br};
+        int mcus = scan.count == 1 ? CeilDiv(ctx_.comp[scan.comp[0]].width, 8) : mcux_;
+        for (int mx = 0; mx < mcus; ++mx) {
+            if (rst.interval != 0) {
+                if (rst.todo == 0) {
+                    Status s = ProcessRestart(ctx_, br, rst, scan);
+                    if (Failed(s)) return s;
+                }
+                --rst.todo;
+            }
+            for (int i = 0; i < scan.count; ++i) {
+                int ci = scan.comp[i];
+                Component& c = ctx_.comp[ci];
+                const HuffTable& dc = ctx_.dc_tables[c.td];
+                const HuffTable& ac = ctx_.ac_tables[c.ta];
+                const uint16_t* qzz = ctx_.quant[c.tq].zz;
+                Plane& p = planes_[ci];
+                uint8_t* slot = p.Slot(m);
+                int bh = scan.count == 1 ? 1 : c.v, bw = scan.count == 1 ? 1 : c.h;
+                bool starved = br.Starved();
+                for (int by = 0; by < bh; ++by) {
+                    for (int bx = 0; bx < bw; ++bx) {
+                        bool has_ac =
+                            !starved && DecodeBlock(br, dc, ac, c.dc_pred, qzz, k_.order, block);
+                        uint8_t* dst = slot + static_cast<size_t>(by) * bs_ * p.stride +
+                                       static_cast<size_t>(mx * bw + bx) * bs_;
+                        Emit(block, has_ac, dst, p.stride);
+                    }
+                }
+            }
+        }
+        return Status::kOk;
+    }
+
+    // Progressive and multi-scan: dequantise and transform MCU row m from the coefficients.
+    void TransformRow(int m) {
+        alignas(64) int16_t block[64] = {};
+        for (int ci = 0; ci < ctx_.ncomp; ++ci) {
+            Component& c = ctx_.comp[ci];
+            Plane& p = planes_[ci];
+            uint8_t* slot = p.Slot(m);
+            const QuantTable& q = ctx_.quant[c.tq & 3];
+            for (int by = 0; by < c.v; ++by) {
+                const int16_t* src =
+                    c.coefs.data() + static_cast<size_t>(m * c.v + by) * c.blocks_w * 64;
+                for (int bx = 0; bx < c.blocks_w; ++bx, src += 64) {
+                    bool has_ac = false;
+                    for (int j = 0; j < 64; ++j) {
+                        if (src[j] != 0) {
+                            block[j] =
+                                static_cast<int16_t>(static_cast<uint32_t>(src[j]) * q.place[j]);
+                            if (j != 0) has_ac = true;
+                        }
+                    }
+                    uint8_t* dst = slot + static_cast<size_t>(by) * bs_ * p.stride +
+                                   static_cast<size_t>(bx) * bs_;
+                    Emit(block, has_ac, dst, p.stride);
+                }
+            }
+        }
+    }
+
+    // Up-samples, converts and stores the picture rows of MCU row m. MCU row m + 1 must be
+    // in the planes already when there is one.
+    void OutputRow(int m) {
+        int y0 = m * out_rows_;
+        int y1 = y0 + out_rows_ < out_.height ? y0 + out_rows_ : out_.height;
+        const uint8_t* rows[kMaxComponents];
+        for (int y = y0; y < y1; ++y) {
+            for (int ci = 0; ci < ctx_.ncomp; ++ci)
+                rows[ci] = ComponentRow(ci, y);
+            uint8_t* dst = out_.pixels + static_cast<size_t>(out_.height - 1 - y) * out_.stride;
+            Convert(rows, dst);
+        }
+    }
+
+  private:
+    void Emit(int16_t* block, bool has_ac, uint8_t* dst, size_t stride) {
+        if (preview_) {
+            // Four lowest coefficients, Q at (row 0, column 1) and R at (1, 0) on both paths.
+            int pv = block[0];
+            int qv = block[k_.transposed ? 8 : 1];
+            int rv = block[k_.transposed ? 1 : 8];
+            int sv = block[9];
+            dst[0] = Clamp255(((pv + qv + rv + sv + 4) >> 3) + 128);
+            dst[1] = Clamp255(((pv - qv + rv - sv + 4) >> 3) + 128);
+            dst[stride] = Clamp255(((pv + qv - rv - sv + 4) >> 3) + 128);
+            dst[stride + 1] = Clamp255(((pv - qv - rv + sv + 4) >> 3) + 128);
+            std::memset(block, 0, 64 * sizeof(int16_t));
+            return;
+        }
+        if (!has_ac) {
+            // Both paths give (2 DC + 8) >> 4 for a block without AC coefficients.
+            uint8_t v = Clamp255(((2 * block[0] + 8) >> 4) + 128);
+            for (int y = 0; y < 8; ++y)
+                std::memset(dst + y * stride, v, 8);
+            block[0] = 0;
+            return;
+        }
+        k_.idct(block, dst, static_cast<ptrdiff_t>(stride));
+    }
+
+    const uint8_t* ComponentRow(int ci, int y) {
+        const Component& c = ctx_.comp[ci];
+        const Plane& p = planes_[ci];
+        uint8_t* tmp = tmp_[ci].data();
+        switch (c.mode) {
+            case UpMode::kNone:
+                return p.Row(y);
+            case UpMode::kH2v1:
+                k_.h2v1(p.Row(y), p.width, tmp);
+                return tmp;
+            case UpMode::kH2v2: {
+                int g = y >> 1;
+                if (g > p.height - 1) g = p.height - 1;
+                int nb = (y & 1) ? (g + 1 < p.height ? g + 1 : p.height - 1) : (g > 0 ? g - 1 : 0);
+                k_.h2v2(p.Row(g), p.Row(nb), p.width, tmp);
+                return tmp;
+            }
+            case UpMode::kReplicate: {
+                const uint8_t* src = p.Row(y / c.rep_v);
+                if (c.rep_h == 1) return src;
+                Replicate(src, out_.width, c.rep_h, tmp);
+                return tmp;
+            }
+        }
+        return p.Row(y);
+    }
+
+    void Convert(const uint8_t* const* r, uint8_t* dst) {
+        int n = out_.width;
+        switch (ctx_.arrangement) {
+            case Arrangement::kGrey:
+                std::memcpy(dst, r[0], static_cast<size_t>(n));
+                return;
+            case Arrangement::kRgb:
+                RgbToBgr(r[0], r[1], r[2], dst, n);
+                return;
+            case Arrangement::kOther:
+                if (ctx_.ncomp == 4) {
+                    CmykOtherToBgr(r[0], r[1], r[2], r[3], dst, n);
+                } else {
+                    RgbToBgr(r[0], r[1], r[2], dst, n);
+                }
+                return;
+            default:
+                k_.ycc_to_bgr(r[0], r[1], r[2], dst, n);
+                if (ctx_.ncomp == 4) ApplyK(r[3], dst, n);
+                return;
+        }
+    }
+
+    Context& ctx_;
+    const Kernels& k_;
+    OutputBitmap out_;
+    int bs_;
+    bool preview_;
+    int mcux_ = 0, mcuy_ = 0, out_rows_ = 0;
+    Plane planes_[kMaxComponents];
+    std::vector<uint8_t> tmp_[kMaxComponents];
+};
+
+int Notify(ProgressFn fn, int num, int den, long data) {
+    return fn != nullptr ? fn(num, den, data) : 0;
+}
+
+Status DecodeSequential(Context& ctx, Pipeline& pipe, const Scan& scan, ProgressFn progress,
+                        long data) {
+    BitReader br;
+    br.Reset(ctx.in.data() + ctx.in.pos(), ctx.in.data() + ctx.in.size());
+    RestartState rst;
+    rst.interval = ctx.restart_interval;
+    rst.todo = rst.interval;
+    for (int i = 0; i < scan.count; ++i)
+        ctx.comp[scan.comp[i]].dc_pred = 0;
+    int rows = pipe.mcu_rows();
+    Notify(progress, 0, rows, data);
+    for (int m = 0; m < rows; ++m) {
+        if (m % 8 == 0 && Notify(progress, m, rows, data) != 0) return Status::kCancelled;
+        Status s = pipe.DecodeRow(m, br, rst, scan);
+        if (Failed(s)) return s;
+        if (m > 0) pipe.OutputRow(m - 1);
+    }
+    pipe.OutputRow(rows - 1);
+    Notify(progress, rows, rows, data);
+    return Status::kOk;
+}
+
+Status DecodeScans(Context& ctx, Pipeline& pipe, Scan scan, ProgressFn progress, long data) {
+    uint64_t bytes = 0;
+    for (int i = 0; i < ctx.ncomp; ++i) {
+        bytes += uint64_t{128} * ctx.comp[i].blocks_w * ctx.comp[i].blocks_h;
+    }
+    if (bytes > kMaxCoefficientBytes) return Status::kNoMemory;
+    for (int i = 0; i < ctx.ncomp; ++i) {
+        Component& c = ctx.comp[i];
+        c.coefs.assign(static_cast<size_t>(c.blocks_w) * c.blocks_h * 64, 0);
+    }
+    Status status = Status::kOk;
+    int total = 0;
+    BitReader br;
+    Notify(progress, 0, kProgressiveTotal, data);
+    for (;;) {
+        if (ctx.in.at_end()) {
+            status = Status::kTruncated;
+            break;
+        }
+        br.Reset(ctx.in.data() + ctx.in.pos(), ctx.in.data() + ctx.in.size());
+        Status s = DecodeCoefficientScan(ctx, scan, br);
+        if (Failed(s)) {
+            status = s;
+            break;
+        }
+        if (br.ConsumedPastEnd()) {
+            ctx.in.set_end();
+            status = Status::kTruncated;
+        }
+        ctx.in.set_pos(static_cast<size_t>(br.p - ctx.in.data()));
+        int ah = scan.ah == 0 ? 8 : scan.ah;
+        total += ctx.progressive ? (scan.se - scan.ss) * (ah - scan.al) : 63 * 8;
+        if (Notify(progress, total, kProgressiveTotal, data) != 0) return Status::kCancelled;
+        if (status != Status::kOk) break;
+        int m = NextMarker(ctx, &s);
+        if (Failed(s)) {
+            status = s;
+            break;
+        }
+        if (m == kMarkerEoi) break;
+        if (m == kMarkerEnd) {
+            status = Status::kTruncated;
+            break;
+        }
+        if (m != kMarkerSos) {
+            status = Status::kBroken;
+            break;
+        }
+        s = ReadScanHeader(ctx, &scan);
+        if (Failed(s)) {
+            status = s;
+            break;
+        }
+    }
+    // Running out of data decides the outcome, whatever the zero bytes then looked like.
+    if (status == Status::kBroken && ctx.in.at_end()) status = Status::kTruncated;
+    int rows = pipe.mcu_rows();
+    for (int m = 0; m < rows; ++m) {
+        pipe.TransformRow(m);
+        if (m > 0) pipe.OutputRow(m - 1);
+    }
+    pipe.OutputRow(rows - 1);
+    Notify(progress, kProgressiveTotal, kProgressiveTotal, data);
+    return status;
+}
+
+}  // namespace
+
+Status PrepareFrame(Context& ctx) {
+    int mcux = CeilDiv(ctx.width, 8 * ctx.hmax);
+    int mcuy = CeilDiv(ctx.height, 8 * ctx.vmax);
+    for (int i = 0; i < ctx.ncomp; ++i) {
+        Component& c = ctx.comp[i];
+        c.width = CeilDiv(ctx.width * c.h, ctx.hmax);
+        c.height = CeilDiv(ctx.height * c.v, ctx.vmax);
+        c.blocks_w = mcux * c.h;
+        c.blocks_h = mcuy * c.v;
+        c.rep_h = c.rep_v = 1;
+        if (c.h == ctx.hmax && c.v == ctx.vmax) {
+            c.mode = UpMode::kNone;
+        } else if (ctx.hmax == 2 * c.h && c.v == ctx.vmax) {
+            c.mode = UpMode::kH2v1;
+        } else if (ctx.hmax == 2 * c.h && ctx.vmax == 2 * c.v) {
+            c.mode = UpMode::kH2v2;
+        } else if (ctx.hmax % c.h == 0 && ctx.vmax % c.v == 0) {
+            c.mode = UpMode::kReplicate;
+            c.rep_h = ctx.hmax / c.h;
+            c.rep_v = ctx.vmax / c.v;
+        } else {
+            return Status::kUnsupported;
+        }
+    }
+    return Status::kOk;
+}
+
+Status DecodePicture(Context& ctx, bool preview, const OutputBitmap& out, ProgressFn progress,
+                     long progress_data) {
+    Scan scan;
+    Status s = ReadScanHeader(ctx, &scan);
+    if (Failed(s)) return s;
+    Pipeline pipe(ctx, preview, out);
+    bool multi_scan = ctx.progressive || scan.count < ctx.ncomp;
+    if (multi_scan) return DecodeScans(ctx, pipe, scan, progress, progress_data);
+    return DecodeSequential(ctx, pipe, scan, progress, progress_data);
+}
+
+}  // namespace picdec
