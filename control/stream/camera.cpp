@@ -4,6 +4,7 @@
 #include <cctype>
 #include <new>
 
+#include "control/stream/window_messages.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/ticks.h"
@@ -81,12 +82,27 @@ void CKestCamera::RemoveListener(CameraListener* listener) {
     UnlockListeners();
 }
 
-void CKestCamera::PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam) {
-    if (!LockListeners()) return;
+bool CKestCamera::PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam) {
+    if (!LockListeners()) return false;
     for (CameraListener* l : listeners_) {
         if (platform::MessageWindow* w = l->listener_window()) w->Post(message, wparam, lparam);
     }
     UnlockListeners();
+    return true;
+}
+
+void CKestCamera::ReportCameraState() {
+    const StatusReport report =
+        CompareCameraState(frame_state_, reported_, motion_flag_, reported_motion_flag_,
+                           version_.version_number, version_.model_code, frame_counter_);
+    for (size_t i = 0; i < report.count; ++i) {
+        // A listener list that cannot be locked ends the report.
+        if (!PostToListeners(kStatusMessage, report.items[i].kind, report.items[i].value)) return;
+    }
+}
+
+void CKestCamera::ReportMpegMode() {
+    PostToListeners(kStatusMessage, kStatusMpegMode, 0);
 }
 
 std::string CKestCamera::NormaliseAddress(const std::string& text) {

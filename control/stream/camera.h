@@ -14,6 +14,7 @@
 
 #include "control/protocol/handshake.h"
 #include "control/protocol/transport.h"
+#include "control/stream/camera_state.h"
 #include "platform/message_window.h"
 #include "platform/named_semaphore.h"
 
@@ -39,20 +40,6 @@ struct FrameRecord {
     int32_t height = 0;
     int32_t length = 0;
     uint8_t* buffer = nullptr;
-};
-
-// Values last reported as status notifications.
-struct ReportedState {
-    uint16_t size_class = 0xFFFF;
-    uint16_t quality = 0xFFFF;
-    uint16_t reverse = 0xFFFF;
-    int16_t pan = 32767;
-    int16_t tilt = 32767;
-    int16_t pan_limit = -1;
-    int16_t tilt_limit = -1;
-    int16_t motor_moving = -1;
-    int16_t zoom = -1;
-    int16_t initial_moving = -1;
 };
 
 class CKestCamera {
@@ -133,8 +120,19 @@ class CKestCamera {
     const std::string& command_lock_name() const { return command_lock_name_; }
     const std::string& presentation_lock_name() const { return presentation_lock_name_; }
 
-    // Posts a message to every listener's window under the listener lock.
-    void PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam);
+    // Posts a message to every listener's window under the listener lock;
+    // false when the lock could not be taken (nothing was posted).
+    bool PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+    // After each delivered frame: every change of the camera's state becomes
+    // a status notification to the listeners.
+    void ReportCameraState();
+    // The camera answered a frame poll in MPEG-4 mode.
+    void ReportMpegMode();
+    FrameState& frame_state() { return frame_state_; }
+    void set_motion_flag(int16_t flag) { motion_flag_ = flag; }
+    int16_t motion_flag() const { return motion_flag_; }
+    int32_t frame_counter() const { return frame_counter_; }
 
   private:
     void ReadSettings();
@@ -161,6 +159,10 @@ class CKestCamera {
     int32_t throughput_test_ = 0;
     std::array<uint8_t, 128> quant_tables_{};  // luminance, then chrominance
     ReportedState reported_;
+    FrameState frame_state_;
+    int16_t motion_flag_ = 0;
+    int16_t reported_motion_flag_ = 0;
+    int32_t frame_counter_ = 0;
     FrameRecord frame_;
     std::unique_ptr<uint8_t[]> receive_buffer_;
 };

@@ -19,15 +19,17 @@ struct Output {
 // Runs kestctl with a shell command line; stdin from `input` when given.
 Output Kestctl(const std::string& args, const std::string& input = "") {
     static int counter = 0;
-    const std::string in_path = "/tmp/kestctl-test-in-" + std::to_string(getpid()) + "-" +
-                                std::to_string(counter++);
+    const std::string in_path =
+        "/tmp/kestctl-test-in-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     std::ofstream(in_path) << input;
-    const std::string cmd = std::string(KESTCTL_PATH) + " " + args + " <" + in_path + " 2>/dev/null";
+    const std::string cmd =
+        std::string(KESTCTL_PATH) + " " + args + " <" + in_path + " 2>/dev/null";
     Output run;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) run.out.append(buf, n);
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        run.out.append(buf, n);
     const int status = pclose(p);
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::remove(in_path.c_str());
@@ -35,7 +37,7 @@ Output Kestctl(const std::string& args, const std::string& input = "") {
 }
 
 class KestctlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         kest::sim::SimConfig config;
         config.port = 0;
@@ -81,8 +83,9 @@ TEST_F(KestctlTest, UsageAndDispatchErrorsGiveExitTwo) {
 }
 
 TEST_F(KestctlTest, SetFlagsApplyBeforeTheCall) {
-    Output r = Kestctl("--set RemoteIPAddress=127.0.0.1 --set CameraPort=" +
-                    std::to_string(sim_->port()) + " call GetVersion");
+    Output r =
+        Kestctl("--set RemoteIPAddress=127.0.0.1 --set CameraPort=" + std::to_string(sim_->port()) +
+                " call GetVersion");
     EXPECT_EQ(r.exit_code, 0);
 }
 

@@ -65,12 +65,14 @@ TEST(EventLoop, PostedMessagesArriveInOrderOnTheLoopThread) {
     Recorder r;
     auto window = loop.CreateWindow(&r);
     std::thread poster([&] {
-        for (uintptr_t i = 0; i < 100; ++i) window->Post(0x5F5, i, 0);
+        for (uintptr_t i = 0; i < 100; ++i)
+            window->Post(0x5F5, i, 0);
     });
     poster.join();
     loop.RunPending();
     ASSERT_EQ(r.messages.size(), 100u);
-    for (uintptr_t i = 0; i < 100; ++i) EXPECT_EQ(r.messages[i].second, i);
+    for (uintptr_t i = 0; i < 100; ++i)
+        EXPECT_EQ(r.messages[i].second, i);
 }
 
 TEST(EventLoop, MessagesToADestroyedWindowAreDropped) {

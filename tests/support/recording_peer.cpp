@@ -5,14 +5,19 @@
 
 namespace kest::test {
 
-uint16_t PeerDatagram::sequence() const { return bytes.size() >= 2 ? LoadU16(&bytes[0]) : 0; }
-uint16_t PeerDatagram::code() const { return bytes.size() >= 4 ? LoadU16(&bytes[2]) : 0; }
+uint16_t PeerDatagram::sequence() const {
+    return bytes.size() >= 2 ? LoadU16(&bytes[0]) : 0;
+}
+uint16_t PeerDatagram::code() const {
+    return bytes.size() >= 4 ? LoadU16(&bytes[2]) : 0;
+}
 
 std::string PeerDatagram::ToString() const {
     static const char* const kHex = "0123456789abcdef";
     std::string s = "seq=" + std::to_string(sequence()) + " code=" + std::to_string(code());
     if (bytes.size() > 4) s += " ";
-    for (size_t i = 4; i < bytes.size(); ++i) s += kHex[bytes[i] >> 4], s += kHex[bytes[i] & 15];
+    for (size_t i = 4; i < bytes.size(); ++i)
+        s += kHex[bytes[i] >> 4], s += kHex[bytes[i] & 15];
     return s;
 }
 

@@ -28,12 +28,12 @@ struct PeerDatagram {
 // What the peer sends for one received datagram.
 struct PeerReply {
     std::vector<uint8_t> bytes;
-    uint32_t delay_ms = 0;         // before sending
-    std::string from_address;      // "": the peer's own socket
+    uint32_t delay_ms = 0;     // before sending
+    std::string from_address;  // "": the peer's own socket
 };
 
 class RecordingPeer {
-public:
+  public:
     using Script = std::function<std::vector<PeerReply>(const PeerDatagram&)>;
 
     explicit RecordingPeer(Script script = nullptr);
@@ -50,7 +50,7 @@ public:
     static std::vector<uint8_t> Reply(const PeerDatagram& request, int16_t status,
                                       std::vector<uint8_t> data = {}, uint16_t flags = 0);
 
-private:
+  private:
     void Run();
 
     platform::UdpSocket socket_;

@@ -10,7 +10,7 @@
 namespace kest::test {
 
 class ScopedTempDir {
-public:
+  public:
     ScopedTempDir() {
         char pattern[] = "/tmp/kest-test-XXXXXX";
         path_ = mkdtemp(pattern);
@@ -25,7 +25,7 @@ public:
     const std::string& path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
     std::filesystem::path old_;
 };

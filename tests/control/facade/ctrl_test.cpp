@@ -124,8 +124,9 @@ TEST(Ctrl, DamagedBagKeepsDefaultsWhereItsGroupBroke) {
     // A bad value in the second group ends it there.
     {
         CKestCtrl c;
-        TextPropertyBag bag("Visible=0\nTimeout=900\nUpsideDown=-1\nLocalFrameRate=fast\n"
-                            "RemoteIPAddress=127.0.0.5\nCameraPort=4001\n");
+        TextPropertyBag bag(
+            "Visible=0\nTimeout=900\nUpsideDown=-1\nLocalFrameRate=fast\n"
+            "RemoteIPAddress=127.0.0.5\nCameraPort=4001\n");
         c.LoadProperties(bag);
         EXPECT_FALSE(c.Visible());
         EXPECT_EQ(c.Timeout(), 900);

@@ -23,7 +23,7 @@ std::vector<PeerReply> AnswerAll(const PeerDatagram& d) {
 }
 
 class TransportTest : public ::testing::Test {
-protected:
+  protected:
     void Open(uint32_t reply_wait, uint32_t retry_window) {
         ASSERT_EQ(channel_.Open("127.0.0.1", peer_.port()), 0);
         channel_.set_reply_wait(reply_wait);
@@ -66,8 +66,8 @@ TEST_F(TransportTest, ShortPasswordIsPaddedWithZeros) {
     ASSERT_EQ(channel_.Exchange(*FindCommand(178), {}, reply), 0);
     const auto got = peer_.Received();
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].ToString(), "seq=" + std::to_string(got[0].sequence()) +
-                                     " code=178 6162630000000000");
+    EXPECT_EQ(got[0].ToString(),
+              "seq=" + std::to_string(got[0].sequence()) + " code=178 6162630000000000");
 }
 
 TEST_F(TransportTest, RetryZeroSendsOnceAndFailsAfterOneReplyWait) {
@@ -222,8 +222,7 @@ TEST(CommandTable, CodesAndNamesAreUnique) {
     std::set<std::pair<uint16_t, std::string_view>> seen;
     for (const CommandInfo& c : CommandTable()) {
         EXPECT_TRUE(seen.insert({c.code, c.name}).second) << c.code << " " << c.name;
-        EXPECT_TRUE(c.name.starts_with("scmd_") || c.name.starts_with("cl_") ||
-                    c.name == "get_zfi")
+        EXPECT_TRUE(c.name.starts_with("scmd_") || c.name.starts_with("cl_") || c.name == "get_zfi")
             << c.name;
     }
     // The short form is the exception: exactly these eight commands.
@@ -234,6 +233,33 @@ TEST(CommandTable, CodesAndNamesAreUnique) {
     EXPECT_EQ(short_codes, (std::set<uint16_t>{0, 1, 2, 4, 144, 150, 153, 1025}));
     EXPECT_EQ(FindCommand(2305, "cl_alarm_get_count")->code, 2305);
     EXPECT_EQ(FindCommand(9999), nullptr);
+}
+
+}  // namespace
+}  // namespace kest::protocol
+
+namespace kest::protocol {
+namespace {
+
+std::vector<std::string> g_traced;
+void RecordTrace(std::string_view name) {
+    g_traced.emplace_back(name);
+}
+
+TEST(FailureTrace, ReceivesTheCommandNameOrTheReplyWait) {
+    test::RecordingPeer peer;
+    auto lock = platform::NamedSemaphore::Create("Packet/trace-test/LockPackSemaphore", 1, 1);
+    CommandChannel channel(lock);
+    ASSERT_EQ(channel.Open("127.0.0.1", peer.port()), 0);
+    channel.set_reply_wait(20);
+    g_traced.clear();
+    SetFailureTraceHook(&RecordTrace);
+    EXPECT_EQ(scmd_nop(channel), -1);
+    SetFailureTraceHook(nullptr);
+    EXPECT_EQ(g_traced, std::vector<std::string>{"cl_rack_ack"});
+    // The default hook is silent and harmless.
+    EXPECT_EQ(scmd_nop(channel), -1);
+    EXPECT_EQ(g_traced.size(), 1u);
 }
 
 }  // namespace

@@ -22,10 +22,8 @@ std::vector<PeerReply> Handshake(const PeerDatagram& d) {
 }
 
 class CameraTest : public ::testing::Test {
-protected:
-    void WriteIni(const std::string& text) {
-        std::ofstream(dir_.File("KEST.INI")) << text;
-    }
+  protected:
+    void WriteIni(const std::string& text) { std::ofstream(dir_.File("KEST.INI")) << text; }
     test::ScopedTempDir dir_;
     RecordingPeer peer_{Handshake};
     CKestCamera camera_{"camera-test"};
@@ -110,7 +108,8 @@ TEST(CameraSettings, QuantisationRowsArePositional) {
     tens.fill(10);
     EXPECT_EQ(CKestCamera::ParseQuantRow(""), tens);
     // A short value leaves the missing numbers at zero.
-    EXPECT_EQ(CKestCamera::ParseQuantRow("001,002"), (std::array<uint8_t, 8>{1, 2, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(CKestCamera::ParseQuantRow("001,002"),
+              (std::array<uint8_t, 8>{1, 2, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(CameraTest, SettingsAreReadAtSessionOpen) {
@@ -147,7 +146,8 @@ TEST_F(CameraTest, DefaultsWithoutSettingsFile) {
     EXPECT_EQ(camera_.size_code(), 16);
     EXPECT_FLOAT_EQ(camera_.scale_factor(), 25.0f);
     EXPECT_EQ(camera_.throughput_test(), 0);
-    for (uint8_t v : camera_.quant_tables()) EXPECT_EQ(v, 10);
+    for (uint8_t v : camera_.quant_tables())
+        EXPECT_EQ(v, 10);
     EXPECT_EQ(camera_.reported().pan, 32767);
     EXPECT_EQ(camera_.reported().size_class, 0xFFFF);
 }
