@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "control/stream/picdec_binding.h"
 #include "control/stream/window_messages.h"
 #include "platform/files.h"
 #include "platform/ticks.h"
@@ -107,10 +108,19 @@ void CKestCtrl::AttachWindow(std::unique_ptr<platform::MessageWindow> window) {
     if (camera_) camera_->RemoveListener(this);
     window_ = std::move(window);
     if (camera_) camera_->AddListener(this);
+    ShowLoadMessages();
 }
 
 void CKestCtrl::SetHostUi(platform::HostUi* ui) {
     host_ui_ = ui;
+    ShowLoadMessages();
+}
+
+void CKestCtrl::ShowLoadMessages() {
+    // What went wrong while the library was loaded is shown once, by the
+    // first control whose host gives it dialogs or a window.
+    for (const LoadMessage& m : TakeLoadMessages())
+        host_ui().MessageBox(m.text, m.caption, platform::HostUi::Buttons::kOk);
 }
 
 platform::HostUi& CKestCtrl::host_ui() const {
@@ -261,7 +271,10 @@ void CKestCtrl::HandleStatus(uint32_t kind, intptr_t value) {
             } else if (value == 0) {
                 w = 640, h = 480, code = 2;
             }
-            if (camera_) camera_->set_frame_size_code(code);
+            if (camera_) {
+                camera_->set_frame_size_code(code);
+                camera_->ResizeFrameSurface(int32_t(value));  // the surface first
+            }
             FireEvent(5, {Variant::I2(w), Variant::I2(h)});
             break;
         }

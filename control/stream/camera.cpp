@@ -37,6 +37,7 @@ CKestCamera::CKestCamera(const std::string& token)
       channel_(command_lock_) {
     quant_tables_.fill(10);
     frame_.quant_tables = quant_tables_.data();
+    ResizeFrameSurface(1);  // 320 x 240 with its placeholder until a frame comes
 }
 
 CKestCamera::~CKestCamera() {
