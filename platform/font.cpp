@@ -7,6 +7,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -41,7 +42,18 @@ struct Match {
     bool embolden = false;
 };
 
+// fontconfig keeps its configuration until FcFini; it is released as the
+// library goes, once fontconfig has been used.
+struct FontconfigUse {
+    std::atomic<bool> used{false};
+    ~FontconfigUse() {
+        if (used.load()) FcFini();
+    }
+};
+FontconfigUse g_fontconfig;
+
 bool MatchFace(const LogFont& d, Match& out) {
+    g_fontconfig.used.store(true);
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
     const std::string face(d.face_name, strnlen(d.face_name, sizeof d.face_name));
@@ -131,8 +143,19 @@ std::unique_ptr<Font> Font::Create(const LogFont& d) {
         font.reset(new Font());
         font->file_ = match.file;
         const FT_Size_Metrics& m = face->size->metrics;
-        font->ascent_ = std::max(1, Pixels26_6(m.ascender));
-        font->descent_ = std::max(0, Pixels26_6(-m.descender));
+        if (FT_IS_SCALABLE(face)) {
+            // The cell from the same line metrics the height was scaled by,
+            // rounded once, so a positive height gives exactly that cell.
+            const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+            const bool win = os2 && os2->version != 0xFFFF && os2->usWinAscent > 0;
+            const FT_Long up = win ? FT_Long(os2->usWinAscent) : face->ascender;
+            const FT_Long down = win ? FT_Long(os2->usWinDescent) : -FT_Long(face->descender);
+            font->ascent_ = std::max(1, Pixels26_6(FT_MulFix(up, m.y_scale)));
+            font->descent_ = std::max(0, Pixels26_6(FT_MulFix(down, m.y_scale)));
+        } else {
+            font->ascent_ = std::max(1, Pixels26_6(m.ascender));
+            font->descent_ = std::max(0, Pixels26_6(-m.descender));
+        }
         font->underline_ = d.underline != 0;
         font->strike_out_ = d.strike_out != 0;
         if (FT_IS_SCALABLE(face)) {
