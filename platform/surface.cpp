@@ -19,7 +19,7 @@ inline void Put(uint8_t* p, Rgb c) {
 
 }  // namespace
 
-bool Surface::Reset(int32_t width, int32_t height) {
+bool Surface::Reset(int32_t width, int32_t height, bool clear) {
     if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) {
         width_ = height_ = 0;
         return false;
@@ -32,22 +32,12 @@ bool Surface::Reset(int32_t width, int32_t height) {
             width_ = height_ = 0;
             return false;
         }
-    } else if (bytes) {
+    } else if (bytes && clear) {
         std::memset(pixels_.get(), 0, bytes);
     }
     width_ = width;
     height_ = height;
     return true;
-}
-
-Rgb Surface::Pixel(int32_t x, int32_t y) const {
-    if (!Contains(x, y)) return {};
-    const uint8_t* p = row(y) + size_t(x) * kBytesPerPixel;
-    return {p[2], p[1], p[0]};
-}
-
-void Surface::SetPixel(int32_t x, int32_t y, Rgb c) {
-    if (Contains(x, y)) Put(row(y) + size_t(x) * kBytesPerPixel, c);
 }
 
 void Surface::Fill(const Rect& area, Rgb c) {
@@ -91,7 +81,7 @@ void Surface::Line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Rgb c) {
 
 bool Surface::LoadBottomUp(const uint8_t* pixels, int32_t width, int32_t height, size_t row_bytes) {
     if (!pixels || row_bytes < size_t(std::max(width, 0)) * kBytesPerPixel) return false;
-    if (!Reset(width, height)) return false;
+    if (!Reset(width, height, false)) return false;
     for (int32_t y = 0; y < height; ++y)
         std::memcpy(row(y), pixels + size_t(height - 1 - y) * row_bytes, stride());
     return true;

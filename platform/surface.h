@@ -46,10 +46,12 @@ class Surface {
     Surface(Surface&&) = default;
     Surface& operator=(Surface&&) = default;
 
-    // Gives the surface a new size, black. The block is kept when it is large
-    // enough, so a surface that changes between sizes allocates once. False
-    // (and empty) when the size is negative or the block cannot be had.
-    bool Reset(int32_t width, int32_t height);
+    // Gives the surface a new size, black (or, without clear, with whatever
+    // the block held, for a caller that writes every pixel). The block is
+    // kept when it is large enough, so a surface that changes between sizes
+    // allocates once. False (and empty) when the size is negative or the
+    // block cannot be had.
+    bool Reset(int32_t width, int32_t height, bool clear = true);
 
     int32_t width() const { return width_; }
     int32_t height() const { return height_; }
@@ -62,8 +64,16 @@ class Surface {
     }
 
     // Black outside the surface.
-    Rgb Pixel(int32_t x, int32_t y) const;
-    void SetPixel(int32_t x, int32_t y, Rgb c);
+    Rgb Pixel(int32_t x, int32_t y) const {
+        if (!Contains(x, y)) return {};
+        const uint8_t* p = row(y) + size_t(x) * kBytesPerPixel;
+        return {p[2], p[1], p[0]};
+    }
+    void SetPixel(int32_t x, int32_t y, Rgb c) {
+        if (!Contains(x, y)) return;
+        uint8_t* p = row(y) + size_t(x) * kBytesPerPixel;
+        p[0] = c.b, p[1] = c.g, p[2] = c.r;
+    }
     void Fill(const Rect& area, Rgb c);
     // A one-pixel solid pen from (x0, y0) towards (x1, y1), the end point
     // itself not drawn.

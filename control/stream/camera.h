@@ -79,11 +79,13 @@ class CKestCamera {
     // Decodes a complete JPEG file into the decoded picture (rows bottom-up,
     // 3 bytes a pixel), turned by 180 degrees when the frame record says
     // reverse. False when the file gives no 24-bit picture that fits; the
-    // previous picture stays. width and height get the decoded picture's size.
+    // previous picture stays. width and height get the size of the last
+    // picture decoded.
     bool DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height);
     // Hands the frame to the host: the JPEG file into the presented JPEG (not
-    // when longer than its capacity: then there is none), the decoded picture
-    // into the presented picture.
+    // when longer than its capacity: then there is none), a newly decoded
+    // picture becomes the presented picture (the decoded picture's block then
+    // holds an older one, to be overwritten by the next decode).
     void PresentFrame(const uint8_t* jpeg, size_t length);
     // Re-creates the frame surface at the display size of a frame-size class
     // (0 640 x 480, 1 320 x 240, 2 160 x 120), showing its placeholder.
@@ -215,6 +217,10 @@ class CKestCamera {
     PictureBlock decoded_picture_{kPictureBytes};
     int32_t decoded_width_ = 0;
     int32_t decoded_height_ = 0;
+    int32_t last_width_ = 0;
+    int32_t last_height_ = 0;
+    bool decoded_reverse_ = false;
+    bool decoded_fresh_ = false;  // decoded since the last hand-over
     PictureBlock presented_picture_{kPictureBytes};
     int32_t presented_width_ = 0;
     int32_t presented_height_ = 0;

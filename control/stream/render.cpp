@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "control/stream/camera.h"
 #include "control/stream/picdec_binding.h"
@@ -107,6 +108,8 @@ void DrawLattice(platform::Surface& surface, const LatticeSettings& settings,
     if (!settings.enabled) return;
     const int32_t w = surface.width(), h = surface.height();
     const int32_t cw = w / 20, ch = h / 15;
+    // The cells lie inside the picture (20 x cw <= W, 15 x ch <= H), so the
+    // dots are written straight into the rows.
     const auto dots = [&](const std::array<uint8_t, MotionLattices::kCells>& cells,
                           uint32_t colour) {
         const platform::Rgb c = platform::Rgb::FromColorRef(colour);
@@ -115,8 +118,10 @@ void DrawLattice(platform::Surface& surface, const LatticeSettings& settings,
             const int32_t place = reversed ? 299 - n : n;
             const int32_t x0 = (place % 20) * cw, y0 = (place / 20) * ch;
             for (int32_t j = 1; j < ch; j += 2) {
-                for (int32_t i = 1; i < cw; i += 2)
-                    surface.SetPixel(x0 + i, y0 + j, c);
+                uint8_t* p =
+                    surface.row(y0 + j) + size_t(x0 + 1) * platform::Surface::kBytesPerPixel;
+                for (int32_t i = 1; i < cw; i += 2, p += 2 * platform::Surface::kBytesPerPixel)
+                    p[0] = c.b, p[1] = c.g, p[2] = c.r;
             }
         }
     };
@@ -174,8 +179,8 @@ void DrawPlaceholder(platform::Surface& s) {
 
 bool CKestCamera::DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height) {
     const auto report = [&] {
-        if (width) *width = decoded_width_;
-        if (height) *height = decoded_height_;
+        if (width) *width = last_width_;
+        if (height) *height = last_height_;
     };
     const PicdecBinding& picdec = ProcessPicdec();
     if (!picdec.can_decode() || !jpeg || length == 0 || length > size_t(LONG_MAX)) {
@@ -232,8 +237,10 @@ bool CKestCamera::DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width
             dst[x * 3] = p[0], dst[x * 3 + 1] = p[1], dst[x * 3 + 2] = p[2];
         }
     }
-    decoded_width_ = int32_t(w);
-    decoded_height_ = int32_t(h);
+    decoded_width_ = last_width_ = int32_t(w);
+    decoded_height_ = last_height_ = int32_t(h);
+    decoded_reverse_ = turn;
+    decoded_fresh_ = true;
     report();
     return true;
 }
@@ -247,11 +254,16 @@ void CKestCamera::PresentFrame(const uint8_t* jpeg, size_t length) {
         // than one that belongs to another picture.
         presented_length_ = 0;
     }
-    const size_t bytes = size_t(decoded_width_) * size_t(decoded_height_) * 3;
-    std::memcpy(presented_picture_.data(), decoded_picture_.data(), bytes);
-    presented_width_ = decoded_width_;
-    presented_height_ = decoded_height_;
-    presented_reverse_ = frame_.reverse != 0;
+    // A newly decoded picture changes places with the presented one, so the
+    // hand-over copies nothing. Without a new one the presented picture
+    // stays, just as a copy of the unchanged decoded picture would leave it.
+    if (decoded_fresh_) {
+        std::swap(decoded_picture_, presented_picture_);
+        std::swap(decoded_width_, presented_width_);
+        std::swap(decoded_height_, presented_height_);
+        presented_reverse_ = decoded_reverse_;
+        decoded_fresh_ = false;
+    }
 }
 
 void CKestCamera::RenderFrame() {
@@ -270,7 +282,6 @@ void CKestCamera::RenderFrame() {
                                         with_motion ? &drawn_lattices_ : nullptr);
     if (!LockPlaceholder()) return;
 
-    work_surface_.LoadBottomUp(picture, w, h, size_t(w) * 3);
     const TimeStampSettings stamp = GetTimeStampSettings();
     timestamp_font_.Load();
     const auto draw_stamp = [&](platform::Surface& s) {
@@ -284,6 +295,12 @@ void CKestCamera::RenderFrame() {
         draw_stamp(scaled_surface_);
         platform::Copy(frame_surface_, 0, 0, to_w, to_h, scaled_surface_, 0, 0);
     };
+    // A picture of the surface's own size is loaded straight into it; the
+    // others go through the work surface.
+    const bool direct = w != 176 && w != 352 && w != 704 && frame_surface_.width() == w &&
+                        frame_surface_.height() == h;
+    platform::Surface& picture_surface = direct ? frame_surface_ : work_surface_;
+    picture_surface.LoadBottomUp(picture, w, h, size_t(w) * 3);
     switch (w) {
         case 176:
             scaled(160, 120, {6, 0, w - 12, 112});
@@ -296,11 +313,11 @@ void CKestCamera::RenderFrame() {
             break;
         default:
             if (with_motion) {
-                DrawLattice(work_surface_, GetLatticeSettings(), drawn_lattices_,
+                DrawLattice(picture_surface, GetLatticeSettings(), drawn_lattices_,
                             presented_reverse_);
             }
-            draw_stamp(work_surface_);
-            platform::Copy(frame_surface_, 0, 0, w, h, work_surface_, 0, 0);
+            draw_stamp(picture_surface);
+            if (!direct) platform::Copy(frame_surface_, 0, 0, w, h, work_surface_, 0, 0);
             break;
     }
     UnlockPlaceholder();

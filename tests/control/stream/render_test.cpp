@@ -473,6 +473,25 @@ TEST_F(RenderTest, PresentedJpegTooLongIsNotKept) {
     EXPECT_EQ(camera_.presented_time(), FrameTime{});
 }
 
+TEST_F(RenderTest, HandOverKeepsThePresentedPictureWhenADecodeFails) {
+    const Bytes a = Frame(160, 120, 1), b = Frame(160, 120, 2);
+    Show(a);
+    Show(b);
+    const Bytes shown(camera_.presented_picture(), camera_.presented_picture() + 160 * 120 * 3);
+    const Bytes junk(300, 0x33);
+    int32_t w = 0, h = 0;
+    EXPECT_FALSE(camera_.DecodeFrame(junk.data(), junk.size(), &w, &h));
+    EXPECT_EQ(w, 160);
+    camera_.PresentFrame(junk.data(), junk.size());
+    EXPECT_EQ(Bytes(camera_.presented_picture(), camera_.presented_picture() + 160 * 120 * 3),
+              shown);
+    EXPECT_EQ(camera_.presented_width(), 160);
+    // The next good frame is presented as usual.
+    Show(a);
+    EXPECT_NE(Bytes(camera_.presented_picture(), camera_.presented_picture() + 160 * 120 * 3),
+              shown);
+}
+
 TEST_F(RenderTest, FontDefaultsWithoutSettingsFileAndKeysWhenPresent) {
     TimeStampFont defaults;
     defaults.Load();
