@@ -72,6 +72,48 @@ bool ColumnsEqual(const Surface& a, int32_t ax, const Surface& b, int32_t bx, in
     return true;
 }
 
+TEST(FormatTimeStamp, SevenStylesLiveAndStill) {
+    const FrameTime t{987, 3, 5, 14, 7, 9, 45};
+    struct Row {
+        int32_t style;
+        const char* live;
+        const char* still;
+    };
+    const Row rows[] = {
+        {0, "987/03/05 14:07:09.04", "0987/03/05 14:07:09.04"},
+        {1, "987/03/05 14:07:09", "0987/03/05 14:07:09"},
+        {2, "05/03/987 14:07:09", "05/03/0987 14:07:09"},
+        {3, "03/05/987 14:07:09", "03/05/0987 14:07:09"},
+        {4, "03/05 14:07:09", "03/05 14:07:09"},
+        {5, "14:07:09", "14:07:09"},
+        {6, "14:07", "14:07"},
+        {7, "987/03/05 14:07:09", "0987/03/05 14:07:09"},  // any other style is 1
+        {-3, "987/03/05 14:07:09", "0987/03/05 14:07:09"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(FormatTimeStamp(t, r.style, false), r.live) << r.style;
+        EXPECT_EQ(FormatTimeStamp(t, r.style, true), r.still) << r.style;
+    }
+    EXPECT_EQ(FormatTimeStamp(kMarch5, 0, false), "2002/03/05 14:07:09.04");
+}
+
+TEST(DrawTimeStamp, NothingWhenOffOrWithoutAFont) {
+    Surface s(50, 20);
+    TimeStampSettings on{true, 0xFFFFFF, 0xFF, 1, 2, 0, 0};
+    DrawTimeStamp(s, on, kMarch5, nullptr);
+    TimeStampSettings off = on;
+    off.enabled = false;
+    auto font = platform::Font::Create(TimeStampFont::Defaults());
+    ASSERT_NE(font, nullptr);
+    DrawTimeStamp(s, off, kMarch5, font.get());
+    for (int32_t y = 0; y < 20; ++y) {
+        for (int32_t x = 0; x < 50; ++x)
+            ASSERT_EQ(s.Pixel(x, y), Rgb{});
+    }
+    DrawTimeStamp(s, on, kMarch5, font.get());
+    EXPECT_EQ(s.Pixel(0, 0), (Rgb{255, 0, 0}));  // the opaque background, colour 0x0000FF
+}
+
 class RenderTest : public ::testing::Test {
   protected:
     void SetUp() override {
