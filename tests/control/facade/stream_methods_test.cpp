@@ -8,6 +8,7 @@
 
 #include "control/facade/ctrl.h"
 #include "control/stream/render.h"
+#include "control/stream/window_messages.h"
 #include "platform/profile.h"
 #include "tests/support/temp_dir.h"
 
@@ -173,6 +174,26 @@ TEST_F(StreamMethods, SetTimeStampFontKeepsAndSavesAConfirmedChoice) {
     CKestCtrl later;
     ASSERT_EQ(later.Invoke(52, args, nullptr), DispError::kOk);
     EXPECT_EQ(record[0], 0xEC);
+}
+
+TEST_F(StreamMethods, FrameSizeChangeRecreatesTheFrameSurfaceFirst) {
+    struct SizeSink : _DKestEvents {
+        CKestCtrl* ctrl = nullptr;
+        std::vector<int32_t> widths_at_event;
+        void OnEvent(const MemberInfo& e, std::span<const Variant>) override {
+            if (e.name == "ChangeFrameSize")
+                widths_at_event.push_back(ctrl->camera()->frame_surface().width());
+        }
+    } sink;
+    sink.ctrl = &ctrl_;
+    ctrl_.Advise(&sink);
+    EXPECT_EQ(ctrl_.camera()->frame_surface().width(), 320);
+    ctrl_.OnMessage(kStatusMessage, 1, 0);  // size class 0
+    ctrl_.OnMessage(kStatusMessage, 1, 2);  // size class 2
+    ctrl_.OnMessage(kStatusMessage, 1, 1);
+    EXPECT_EQ(sink.widths_at_event, (std::vector<int32_t>{640, 160, 320}));
+    EXPECT_EQ(ctrl_.camera()->placeholder_mode(), 1);
+    ctrl_.Unadvise(&sink);
 }
 
 TEST_F(StreamMethods, TheRowsCarryTheParameterNamesAndTypes) {
