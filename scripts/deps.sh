@@ -9,6 +9,7 @@ packages=(
     libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libturbojpeg0-dev libjpeg62-turbo-dev libjpeg-turbo-progs libstb-dev
     clang libclang-rt-14-dev
+    qt6-base-dev qt6-qpa-plugins
     iproute2 util-linux python3
 )
 

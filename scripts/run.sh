@@ -11,9 +11,10 @@ cmake --build --preset release -j"$(nproc)"
 bin=build/release/bin
 
 log=$(mktemp)
-"$bin/kestsim" --bind 127.0.0.1 --port 0 --model 11 2>"$log" &
+work=$(mktemp -d)
+"$bin/kestsim" --bind 127.0.0.1 --port 0 --model 11 --rtsp-port 0 2>"$log" &
 sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -f "$log"' EXIT
+trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -f "$log"; rm -rf "$work"' EXIT
 port=""
 for _ in $(seq 100); do
     port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
@@ -33,4 +34,17 @@ set Timeout 800
 call GetVersion
 wait 100
 END
+rtsp=$(sed -n 's/.*RTSP on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
+if [ -n "$rtsp" ]; then
+    echo "== MPEG-4 stream over RTSP (port $rtsp) and RTP for 2 s, payloads into unko.b"
+    kestctl="$PWD/$bin/kestctl"
+    (cd "$work" && "$kestctl" --ip 127.0.0.1 --port "$port" \
+        --set RtspPort="$rtsp" session <<'END'
+call StartStreaming
+wait 2000
+call StopStreaming
+END
+    )
+    echo "unko.b: $(stat -c %s "$work/unko.b" 2>/dev/null || echo 0) bytes"
+fi
 echo "== done"

@@ -6,13 +6,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "sim/alarms.h"
+#include "sim/rtsp_server.h"
+#include "sim/services.h"
 #include "sim/simulator.h"
 
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
 volatile sig_atomic_t g_restart = 0;
+volatile sig_atomic_t g_alarm = 0;
 
 void OnStop(int) {
     g_stop = 1;
@@ -20,12 +26,18 @@ void OnStop(int) {
 void OnRestart(int) {
     g_restart = 1;
 }
+void OnAlarm(int) {
+    g_alarm = 1;
+}
 
 void Usage(FILE* out) {
     std::fprintf(
         out,
         "usage: kestsim [--bind ADDR] [--port N] [--model CODE] [--version N]\n"
         "               [--program-version N] [--password TEXT] [--log FILE]\n"
+        "               [--rtsp-port N | --no-rtsp] [--rtp-port N] [--stream FILE]\n"
+        "               [--frame-rate N] [--loop] [--rtsp-status METHOD=CODE]\n"
+        "               [--state FILE]\n"
         "\n"
         "A simulated camera that answers the camera command protocol on UDP.\n"
         "  --bind ADDR            address to listen on (default 127.0.0.1)\n"
@@ -36,6 +48,19 @@ void Usage(FILE* out) {
         "  --program-version N    program version (default 20)\n"
         "  --password TEXT        the camera's main password\n"
         "  --log FILE             write every received datagram as a line of hex\n"
+        "  --rtsp-port N          RTSP port of the MPEG-4 stream (default 554; 0: any\n"
+        "                         free port); a port that cannot be bound only warns\n"
+        "  --no-rtsp              no RTSP server\n"
+        "  --rtp-port N           send RTP to this port (default: the SETUP's client_port)\n"
+        "  --stream FILE          MPEG-4 elementary stream to serve (default: the test\n"
+        "                         stream of the source tree)\n"
+        "  --frame-rate N         frames sent per second (default 25)\n"
+        "  --loop                 start the stream again at its end\n"
+        "  --rtsp-status M=CODE   answer every RTSP request of method M with status CODE\n"
+        "                         (a negative CODE: no answer); may be repeated\n"
+        "  --state FILE           load the camera's settings from FILE at start (when it\n"
+        "                         exists) and save them there at exit; without --bind\n"
+        "                         it listens on the saved address when that is loopback\n"
         "Runs until interrupted (SIGINT, SIGTERM). SIGHUP simulates a restart: the\n"
         "next replies carry the start flag until the client clears it.\n");
 }
@@ -52,11 +77,28 @@ bool ParseInt(const char* text, int& out) {
 
 int main(int argc, char** argv) {
     kest::sim::SimConfig config;
+    int alarm_period = 0;
+    kest::sim::RtspServerConfig rtsp;
+#ifdef KESTSIM_DEFAULT_STREAM
+    rtsp.stream_path = KESTSIM_DEFAULT_STREAM;
+#endif
+    bool rtsp_on = true;
+    std::vector<std::pair<std::string, int>> rtsp_statuses;
+    std::string state_path;
+    bool bind_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             Usage(stdout);
             return 0;
+        }
+        if (arg == "--loop") {
+            rtsp.loop = true;
+            continue;
+        }
+        if (arg == "--no-rtsp") {
+            rtsp_on = false;
+            continue;
         }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "kestsim: %s needs a value\n", arg.c_str());
@@ -68,6 +110,7 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (arg == "--bind") {
             config.bind_address = value;
+            bind_given = true;
         } else if (arg == "--port") {
             ok = ParseInt(value, n) && n >= 0 && n <= 65535;
             config.port = uint16_t(n);
@@ -81,6 +124,31 @@ int main(int argc, char** argv) {
             config.password = value;
         } else if (arg == "--log") {
             config.log_path = value;
+        } else if (arg == "--search-port") {
+            ok = ParseInt(value, n) && n >= 0 && n <= 65535;
+            config.search_port = uint16_t(n);
+        } else if (arg == "--multicast") {
+            config.multicast_address = value;
+        } else if (arg == "--alarm-period") {
+            ok = ParseInt(value, alarm_period) && alarm_period > 0;
+        } else if (arg == "--rtsp-port" || arg == "--rtp-port") {
+            ok = ParseInt(value, n) && n >= 0 && n <= 65535;
+            if (arg == "--rtsp-port") {
+                rtsp.port = uint16_t(n);
+            } else {
+                rtsp.rtp_port = uint16_t(n);
+            }
+        } else if (arg == "--stream") {
+            rtsp.stream_path = value;
+        } else if (arg == "--frame-rate") {
+            ok = ParseInt(value, n) && n > 0 && n <= 1000;
+            rtsp.frame_rate = n;
+        } else if (arg == "--rtsp-status") {
+            const char* eq = std::strchr(value, '=');
+            ok = eq && eq != value && ParseInt(eq + 1, n);
+            if (ok) rtsp_statuses.emplace_back(std::string(value, eq), n);
+        } else if (arg == "--state") {
+            state_path = value;
         } else {
             std::fprintf(stderr, "kestsim: unknown option %s\n", arg.c_str());
             Usage(stderr);
@@ -92,11 +160,35 @@ int main(int argc, char** argv) {
         }
     }
 
+    // A camera keeps the address it was given; the command line wins.
+    if (!state_path.empty() && !bind_given) {
+        if (auto saved = kest::sim::StateFileAddress(state_path);
+            saved && saved->rfind("127.", 0) == 0) {
+            config.bind_address = *saved;
+        }
+    }
     kest::sim::Simulator sim(config);
+    if (!state_path.empty() && kest::sim::LoadState(sim, state_path)) {
+        if (bind_given) kest::sim::SetCameraAddress(sim, config.bind_address);
+        std::fprintf(stderr, "kestsim: settings loaded from %s\n", state_path.c_str());
+    }
     if (!sim.Start()) {
         std::fprintf(stderr, "kestsim: cannot listen on %s:%u: %s\n", config.bind_address.c_str(),
                      unsigned(config.port), std::strerror(errno));
         return 1;
+    }
+    kest::sim::RtspServer rtsp_server(rtsp);
+    if (rtsp_on) {
+        for (const auto& [method, status] : rtsp_statuses)
+            rtsp_server.SetStatus(method, status);
+        if (rtsp_server.Start()) {
+            std::fprintf(stderr, "kestsim: RTSP on %s:%u (%zu frames of %s)\n",
+                         rtsp.bind_address.c_str(), unsigned(rtsp_server.port()),
+                         rtsp_server.frame_count(), rtsp.stream_path.c_str());
+        } else {
+            std::fprintf(stderr, "kestsim: no RTSP server: cannot read %s or listen on %s:%u\n",
+                         rtsp.stream_path.c_str(), rtsp.bind_address.c_str(), unsigned(rtsp.port));
+        }
     }
     struct sigaction sa {};
     sa.sa_handler = OnStop;
@@ -104,19 +196,43 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &sa, nullptr);
     sa.sa_handler = OnRestart;
     sigaction(SIGHUP, &sa, nullptr);
+    sa.sa_handler = OnAlarm;
+    sigaction(SIGUSR1, &sa, nullptr);
 
     std::fprintf(stderr, "kestsim: listening on %s:%u (model %d, version %d, program version %d)\n",
-                 config.bind_address.c_str(), unsigned(sim.port()), config.model_code,
+                 sim.address().c_str(), unsigned(sim.port()), config.model_code,
                  config.version_number, config.program_version);
+    uint32_t waited = 0;
     while (!g_stop) {
-        pause();
+        if (alarm_period > 0) {
+            usleep(10000);
+            waited += 10;
+            if (waited >= uint32_t(alarm_period)) {
+                waited = 0;
+                g_alarm = 1;
+            }
+        } else {
+            pause();
+        }
+        if (g_alarm) {
+            g_alarm = 0;
+            kest::sim::TriggerAlarm(sim, 1);
+        }
         if (g_restart) {
             g_restart = 0;
             sim.SimulateRestart();
             std::fprintf(stderr, "kestsim: restarted\n");
         }
     }
+    rtsp_server.Stop();
     sim.Stop();
+    if (!state_path.empty()) {
+        if (kest::sim::SaveState(sim, state_path)) {
+            std::fprintf(stderr, "kestsim: settings saved to %s\n", state_path.c_str());
+        } else {
+            std::fprintf(stderr, "kestsim: cannot save settings to %s\n", state_path.c_str());
+        }
+    }
     std::fprintf(stderr, "kestsim: %zu datagrams received\n", sim.ReceivedCount());
     return 0;
 }

@@ -21,6 +21,7 @@ std::string Datagram::Hex() const {
 
 Simulator::Simulator(SimConfig config) : config_(std::move(config)) {
     RegisterHandshake(*this);
+    RegisterFamilies(*this);
 }
 
 Simulator::~Simulator() {
@@ -29,6 +30,62 @@ Simulator::~Simulator() {
 
 void Simulator::Register(uint16_t code, Handler handler) {
     handlers_[code] = std::move(handler);
+}
+
+void Simulator::Wrap(
+    uint16_t code,
+    std::function<void(Simulator&, const Request&, Response&, const Handler& previous)> handler) {
+    Handler previous = handlers_.count(code) ? handlers_[code] : Handler();
+    handlers_[code] = [handler = std::move(handler), previous](Simulator& sim, const Request& r,
+                                                               Response& out) {
+        handler(sim, r, out, previous);
+    };
+}
+
+void Simulator::SendToRequester(const Request& request, const std::vector<uint8_t>& bytes) {
+    SendReply(request.datagram, bytes);
+}
+
+void Simulator::SendTo(uint32_t ip, uint16_t port, const std::vector<uint8_t>& bytes) {
+    const sockaddr_in addr = platform::MakeAddress(ip, port);
+    std::lock_guard lock(fault_mutex_);
+    socket_.SendTo(bytes.data(), bytes.size(), addr);
+}
+
+std::vector<uint8_t> Simulator::BuildReply(uint16_t sequence, const Response& response) const {
+    std::vector<uint8_t> reply(6);
+    StoreU16(&reply[0], sequence);
+    StoreU16(&reply[2], start_flag_.load() ? 0x8000 : 0);
+    StoreU16(&reply[4], uint16_t(response.status));
+    reply.insert(reply.end(), response.data.begin(), response.data.end());
+    return reply;
+}
+
+void Simulator::SetGate(Gate gate) {
+    gate_ = std::move(gate);
+}
+
+bool Simulator::MoveTo(const std::string& address) {
+    uint32_t ip = 0;
+    // Never anything but loopback.
+    if (!platform::ParseIpv4(address, ip) || (ip >> 24) != 127) return false;
+    platform::UdpSocket s;
+    if (!s.Open()) return false;
+    s.SetReuseAddress();
+    s.SetBufferSizes(1 << 20, 1 << 20);
+    if (!s.Bind(ip, port_) || !s.SetNonBlocking()) return false;
+    {
+        std::lock_guard lock(fault_mutex_);
+        socket_ = std::move(s);
+    }
+    std::lock_guard lock(address_mutex_);
+    address_ = platform::FormatIpv4(ip);
+    return true;
+}
+
+std::string Simulator::address() const {
+    std::lock_guard lock(address_mutex_);
+    return address_;
 }
 
 bool Simulator::Start() {
@@ -42,6 +99,21 @@ bool Simulator::Start() {
         return false;
     }
     port_ = socket_.LocalPort();
+    {
+        std::lock_guard lock(address_mutex_);
+        address_ = platform::FormatIpv4(ip);
+    }
+    if (config_.search_port != 0) {
+        // Address reuse only: every simulated camera must get each broadcast.
+        int one = 1;
+        if (!search_socket_.Open() ||
+            setsockopt(search_socket_.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+            !search_socket_.Bind(0, config_.search_port) || !search_socket_.SetNonBlocking()) {
+            socket_.Close();
+            search_socket_.Close();
+            return false;
+        }
+    }
     if (!config_.log_path.empty()) log_ = std::fopen(config_.log_path.c_str(), "w");
     wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     running_.store(true);
@@ -59,22 +131,29 @@ void Simulator::Stop() {
     wake_fd_ = -1;
     socket_.Close();
     alternate_.Close();
+    search_socket_.Close();
     if (log_) std::fclose(log_), log_ = nullptr;
 }
 
 void Simulator::Run() {
     std::vector<uint8_t> buf(65536);
     while (running_.load()) {
-        pollfd fds[2] = {{socket_.fd(), POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-        if (poll(fds, 2, 100) <= 0) continue;
-        if (fds[1].revents & POLLIN) break;
-        for (;;) {
+        pollfd fds[3] = {
+            {wake_fd_, POLLIN, 0}, {socket_.fd(), POLLIN, 0}, {search_socket_.fd(), POLLIN, 0}};
+        if (poll(fds, search_socket_.is_open() ? 3 : 2, 100) <= 0) continue;
+        if (fds[0].revents & POLLIN) break;
+        for (platform::UdpSocket* s : {&socket_, &search_socket_}) {
+            if (!s->is_open()) continue;
             sockaddr_in from{};
             size_t n = 0;
-            if (socket_.ReceiveFrom(buf.data(), buf.size(), n, from) !=
+            if (s->ReceiveFrom(buf.data(), buf.size(), n, from) !=
                 platform::UdpSocket::Receive::kData) {
-                break;
+                continue;
             }
+            // Searches are answered on this machine only: loopback, or 0.0.0.0,
+            // the source of a broadcast sent on a loopback-only network.
+            const uint32_t source = ntohl(from.sin_addr.s_addr);
+            if (s == &search_socket_ && source != 0 && (source >> 24) != 127) continue;
             Datagram d;
             d.bytes.assign(buf.begin(), buf.begin() + long(n));
             d.from_ip = ntohl(from.sin_addr.s_addr);
@@ -96,14 +175,13 @@ void Simulator::Handle(const Datagram& d) {
     if (it == handlers_.end()) return;  // a camera ignores what it does not know
     Request request{d, d.sequence(), d.code(), ByteReader(d.bytes.data() + 4, d.bytes.size() - 4)};
     Response response;
-    it->second(*this, request, response);
-    if (!response.send) return;
+    if (!gate_ || !gate_(*this, request, response)) it->second(*this, request, response);
+    if (response.send) Reply(d, response);
+    if (response.after_reply) response.after_reply(*this);
+}
 
-    std::vector<uint8_t> reply(6);
-    StoreU16(&reply[0], d.sequence());
-    StoreU16(&reply[2], start_flag_.load() ? 0x8000 : 0);
-    StoreU16(&reply[4], uint16_t(response.status));
-    reply.insert(reply.end(), response.data.begin(), response.data.end());
+void Simulator::Reply(const Datagram& d, const Response& response) {
+    const std::vector<uint8_t> reply = BuildReply(d.sequence(), response);
 
     bool drop = false, wrong_first = false;
     uint32_t delay = 0;

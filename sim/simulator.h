@@ -32,6 +32,12 @@ struct SimConfig {
     int program_version = 20;
     std::string password;
     std::string log_path;  // one line of hex per received datagram
+    // The search port on 0.0.0.0 (with address reuse, so several simulated
+    // cameras share it); 0: not listening for searches. Answers go only to
+    // requesters on loopback.
+    uint16_t search_port = 0;
+    std::string multicast_address = "239.0.0.1";  // reported by the multicast search
+    uint32_t multicast_value = 0;
 };
 
 struct Datagram {
@@ -55,11 +61,16 @@ struct Request {
     ByteReader body;
 };
 
+class Simulator;
+
 // The reply a handler builds: status at offset 4, data from offset 6.
 struct Response {
     bool send = true;  // false: no reply at all
     int16_t status = 0;
     std::vector<uint8_t> data;
+    // Runs on the sim thread once the reply is out (or dropped): what a
+    // camera does after answering, such as restarting.
+    std::function<void(Simulator& sim)> after_reply;
 
     void U16(uint16_t v) { data.push_back(uint8_t(v)), data.push_back(uint8_t(v >> 8)); }
     void U32(uint32_t v) { U16(uint16_t(v)), U16(uint16_t(v >> 16)); }
@@ -68,8 +79,9 @@ struct Response {
     }
 };
 
-class Simulator;
 using Handler = std::function<void(Simulator& sim, const Request& request, Response& response)>;
+// Sees every request before its handler; true when it has answered instead.
+using Gate = std::function<bool(Simulator& sim, const Request& request, Response& response)>;
 
 class Simulator {
   public:
@@ -85,8 +97,31 @@ class Simulator {
     uint16_t port() const { return port_; }
     const SimConfig& config() const { return config_; }
 
-    // The command table.
+    // The command table. Wrap puts a handler in front of the one registered
+    // for the code (which it may call), so two families can share a code.
     void Register(uint16_t code, Handler handler);
+    void Wrap(uint16_t code,
+              std::function<void(Simulator&, const Request&, Response&, const Handler& previous)>
+                  handler);
+    bool Handles(uint16_t code) const { return handlers_.count(code) != 0; }
+
+    // Sends a datagram of a handler's own to the requester (after the reply,
+    // if any: set response.send = false to send only these). Goes through the
+    // same source address as replies.
+    void SendToRequester(const Request& request, const std::vector<uint8_t>& bytes);
+    // Sends a datagram the camera sends unasked (an alarm notification).
+    void SendTo(uint32_t ip, uint16_t port, const std::vector<uint8_t>& bytes);
+    // A reply datagram: sequence, flags word (start flag), status, data.
+    std::vector<uint8_t> BuildReply(uint16_t sequence, const Response& response) const;
+    // Before Start: the check every request passes first (one gate in all).
+    void SetGate(Gate gate);
+
+    // Listens on another loopback address from now on, same port; the old
+    // socket is kept when the new one cannot be bound. Sim thread only
+    // (from a handler or after_reply).
+    bool MoveTo(const std::string& address);
+    // The address it listens on.
+    std::string address() const;
 
     // Everything received, in order.
     std::vector<Datagram> Received() const;
@@ -125,17 +160,22 @@ class Simulator {
   private:
     void Run();
     void Handle(const Datagram& d);
+    void Reply(const Datagram& d, const Response& response);
     void SendReply(const Datagram& to, const std::vector<uint8_t>& bytes);
 
     SimConfig config_;
     platform::UdpSocket socket_;
     platform::UdpSocket alternate_;  // AnswerFrom
+    platform::UdpSocket search_socket_;
     uint16_t port_ = 0;
     std::thread thread_;
     std::atomic<bool> running_{false};
     int wake_fd_ = -1;
 
     std::map<uint16_t, Handler> handlers_;
+    Gate gate_;
+    mutable std::mutex address_mutex_;
+    std::string address_;
 
     mutable std::mutex log_mutex_;
     std::vector<Datagram> received_;
@@ -156,6 +196,8 @@ class Simulator {
 
 // The handshake family: scmd_nop, scmd_get_version, scmd_clear_start_flag.
 void RegisterHandshake(Simulator& sim);
+// The answers to camera searches (discovery.cpp).
+void RegisterDiscovery(Simulator& sim);
 // Every other family of commands (families.cpp).
 void RegisterFamilies(Simulator& sim);
 

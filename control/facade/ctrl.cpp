@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "control/stream/picdec_binding.h"
+#include "control/stream/rtp_receiver.h"
+#include "control/stream/rtsp_client.h"
 #include "control/stream/window_messages.h"
 #include "platform/files.h"
 #include "platform/ticks.h"
@@ -76,8 +78,13 @@ constexpr int32_t kPropertyVersion = 0x10000;  // 1.0: major in the high word
 CKestCtrl::CKestCtrl() {
     MakeInstanceName();
     camera_ = std::make_unique<CKestCamera>(instance_name_);
+    rtsp_ = std::make_unique<CRtspClient>(instance_name_);
+    rtp_ = std::make_unique<CRtpReceiver>(instance_name_);
     camera_->AddListener(this);
+    rtsp_->AddListener(this);
+    rtp_->AddListener(this);
     camera_->set_reply_wait(uint32_t(timeout_));
+    rtsp_->set_timeout(timeout_);
 }
 
 CKestCtrl::~CKestCtrl() {
@@ -88,6 +95,10 @@ CKestCtrl::~CKestCtrl() {
         camera_->RemoveListener(this);
         camera_.reset();
     }
+    CloseAlarmSocket();
+    // The receiver stops and joins its thread before it goes.
+    rtsp_.reset();
+    rtp_.reset();
     window_.reset();
 }
 
@@ -106,9 +117,12 @@ void CKestCtrl::MakeInstanceName() {
 
 void CKestCtrl::AttachWindow(std::unique_ptr<platform::MessageWindow> window) {
     if (camera_) camera_->RemoveListener(this);
+    CloseAlarmSocket();
     window_ = std::move(window);
     if (camera_) camera_->AddListener(this);
     ShowLoadMessages();
+    // A window of its own: the control can now receive alarms.
+    if (window_) OpenAlarmSocket();
 }
 
 void CKestCtrl::SetHostUi(platform::HostUi* ui) {
@@ -149,12 +163,14 @@ void CKestCtrl::FireEvent(int32_t dispid, std::initializer_list<Variant> args) {
 void CKestCtrl::SetTimeout(int32_t ms) {
     timeout_ = ms;
     if (camera_) camera_->set_reply_wait(uint32_t(ms));
+    if (rtsp_) rtsp_->set_timeout(ms);
     modified_ = true;
 }
 
 void CKestCtrl::SetPassword(const std::string& text) {
     password_ = text;
     if (camera_) camera_->SetPassword(text);
+    if (rtsp_) rtsp_->SetPassword(text);
     modified_ = true;
 }
 
@@ -243,6 +259,9 @@ void CKestCtrl::AboutBox() {
 
 intptr_t CKestCtrl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     switch (message) {
+        case kNewImageMessage:
+            HandleNewImage();
+            return 0;
         case kStatusMessage:
             HandleStatus(uint32_t(wparam), lparam);
             return 0;
@@ -251,12 +270,24 @@ intptr_t CKestCtrl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpara
             return 0;
         case kDiskWarningMessage:
             return 0;
+        case kAlarmSocketMessage:
+            HandleAlarmSocket();
+            return 0;
         default:
             return 0;
     }
 }
 
 void CKestCtrl::OnTimer(uint32_t) {}
+
+void CKestCtrl::HandleNewImage() {
+    if (!camera_) return;
+    camera_->RenderFrame();  // into the frame surface, with the overlays
+    FireEvent(2, {});
+    // The receive thread presents the next picture only after this release.
+    camera_->LockPresentation(2);
+    if (window_) window_->Invalidate();
+}
 
 void CKestCtrl::HandleStatus(uint32_t kind, intptr_t value) {
     const auto v16 = [value] { return Variant::I2(int16_t(value)); };

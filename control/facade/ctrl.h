@@ -18,8 +18,12 @@
 #include "control/stream/camera.h"
 #include "platform/host_ui.h"
 #include "platform/message_window.h"
+#include "platform/udp_socket.h"
 
 namespace kest {
+
+class CRtspClient;
+class CRtpReceiver;
 
 // What the factory hands out: the control or its property page.
 class ComObject {
@@ -119,6 +123,62 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     // Imaging, motors, lens, motion detection, camera files (methods_imaging.cpp).
 
     // Identity, network, passwords, camera services (methods_services.cpp).
+    // Address parameters are host buffers laid out as the command's fields; a
+    // buffer shorter than its layout gives 100 without traffic.
+    int16_t GetMacAddress(std::string& MacAddress);
+    int16_t StartLocalRec();
+    int16_t StopLocalRec();
+    int16_t DeleteLocalRecFile(const std::string& Filename);
+    int16_t DeleteLocalRecFileAll();
+    int16_t GetLocalRecStatus(int16_t& Status1, int16_t& Status2, std::string& Filename,
+                              BufferRef DateTime);
+    int16_t GetLocalRecInformation(BufferRef Trigger, BufferRef AlarmRec, BufferRef TimerRec,
+                                   BufferRef ChangeFps, BufferRef CFFull, BufferRef TimeLapse);
+    int16_t SetLocalRecInformation(BufferRef Trigger, BufferRef AlarmRec, BufferRef TimerRec,
+                                   BufferRef ChangeFps, BufferRef CFFull, BufferRef TimeLapse);
+    int16_t SetCurrentDatetime(int16_t NTP, BufferRef NTPSetting, BufferRef DateTime);
+    int16_t GetCurrentDateTime(int16_t& NTP, BufferRef NTPSetting, BufferRef DateTime);
+    int16_t GetCFInformaiton(int16_t& Count, BufferRef CF1, BufferRef CF2);
+    int16_t SetNewIPAddress(const std::string& NewIPAddress);
+    int16_t GetSubnetMask(std::string& SubnetMask);
+    int16_t SetSubnetMask(const std::string& SubnetMask);
+    int16_t GetDefaultGateway(std::string& DefaultGateway);
+    int16_t SetDefaultGateway(const std::string& DefaultGateway);
+    int16_t GetCameraID(std::string& CameraID);
+    int16_t SetCameraID(const std::string& CameraID);
+    int16_t GetPasswordEnable(int16_t Level, int16_t& Enable);
+    int16_t SetPasswordEnable(int16_t Level, int16_t Enable, const std::string& Password);
+    int16_t CheckPassword(int16_t Level, const std::string& Password);
+    int16_t SetControlPortConfig(int16_t PortNo, int16_t DeviceType, BufferRef PortSetting);
+    int16_t GetControlPortConfig(int16_t PortNo, int16_t& DeviceType, BufferRef PortSetting);
+    int16_t SetControlPortMode(int16_t Command, int16_t PortNo1, int16_t PortNo2);
+    int16_t GetControlPortMode(int16_t PortNo, int16_t& PortStatus);
+    int16_t PassThroughCommand(int16_t PortNo, int16_t NoOfCommand, BufferRef SendCommand,
+                               int16_t SendCommandSize, BufferRef AckCommand,
+                               int16_t& AckCommandSize, int32_t Timeout);
+    int16_t SetFTPInit(int16_t Enable, int16_t ServerPort, BufferRef IPAddress,
+                       BufferRef FTPSetting);
+    int16_t GetFTPInit(int16_t& Enable, int16_t& ServerPort, BufferRef IPAddress,
+                       BufferRef FTPSetting);
+    int16_t ResetCamera();
+    int16_t GetMulticastMode(int16_t& Mode, BufferRef MulticastIPAddress, int16_t& BurstCount,
+                             int16_t& BurstInterval, int16_t& MulitcastPort, int16_t& TTL);
+    int16_t SetMulticastMode(int16_t Mode, BufferRef MulticastIPAddress, int16_t BurstCount,
+                             int16_t BurstInterval, int16_t MulticastPort, int16_t TTL);
+    int16_t SetFTPServerEnable(int16_t Status);
+    int16_t GetFTPSeverEnable(int16_t& Status);
+    int16_t SetHTTPDefaultPage(const std::string& Filename);
+    int16_t GetHTTPDefaultPage(BufferRef Filename);
+    int16_t SetHTTPGeneralSetting(int16_t SubCommand, int16_t Value);
+    int16_t GetHTTPGeneralSetting(int16_t SubCommand, int16_t& Value);
+    int16_t GetIPAddress(std::string& IPAddress);
+    int16_t SetDHCP(int16_t Enabled);
+    int16_t GetDHCP(int16_t& Enabled, int16_t& Status, BufferRef IPAddress, int32_t& LeaseObtained,
+                    int32_t& LeaseExpires);
+    int16_t SetMPEG4Parameter(int16_t FramerateMode, int16_t Bitrate);
+    int16_t GetMPEG4Parameter(int16_t& FramerateMode, int16_t& Bitrate);
+    int16_t SetHTTPPort(int16_t PortNo);
+    int16_t GetHTTPPort(int16_t& PortNo);
 
     // Picture stream, time stamp and lattice (methods_stream.cpp).
     int16_t SetTimeStamp(bool Enable, int16_t TextRed, int16_t TextGreen, int16_t TextBlue,
@@ -137,8 +197,27 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     // Local recording and playback (methods_recording.cpp).
 
     // MPEG-4 streaming (methods_rtsp.cpp).
+    int16_t StartStreaming();
+    int16_t StopStreaming();
+    CRtspClient* rtsp_client() const { return rtsp_.get(); }
+    CRtpReceiver* rtp_receiver() const { return rtp_.get(); }
+    const std::string& rtsp_session() const { return rtsp_session_; }
 
     // Search and alarms (methods_discovery.cpp).
+    int16_t SearchPALOMIR(BufferRef IPList, int16_t BufferSize, int16_t& Number, int16_t Timeout);
+    int16_t SearchMulticastIP(BufferRef IPList, int16_t BufferSize, int16_t& Number,
+                              int16_t Timeout);
+    int16_t AlarmRegister();
+    int16_t AlarmDeregister();
+    int16_t AlarmOut(int16_t Flag);
+    int16_t AlarmSetCount(int16_t Count);
+    int16_t AlarmGetCount(int16_t& Count);
+    int16_t AlarmSetInit(BufferRef AlarmSetting);
+    int16_t AlarmGetInit(BufferRef AlarmSetting);
+    int16_t AlarmGetList(int16_t& Count, BufferRef AlarmList, int16_t Size);
+    int16_t AlarmDeregisterIndirect(BufferRef IPAddress, int16_t Port);
+    // The local port of the alarm socket; 0 when there is none.
+    uint16_t alarm_port() const { return alarm_port_; }
 
     // State for hosts and tests.
     const std::string& instance_name() const { return instance_name_; }
@@ -163,6 +242,7 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     void MakeInstanceName();
     void ShowLoadMessages();
     void HandleStatus(uint32_t kind, intptr_t value);
+    void HandleNewImage();
 
     // Properties, in declaration order.
     bool visible_ = true;
@@ -181,6 +261,19 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     bool modified_ = false;
 
     // State of the families of methods.
+
+    // The alarm socket lives from window creation to window destruction.
+    void OpenAlarmSocket();
+    void CloseAlarmSocket();
+    void HandleAlarmSocket();
+    int16_t AlarmRegistration(bool register_port);
+    platform::UdpSocket alarm_socket_;
+    uint16_t alarm_port_ = 0;
+    // MPEG-4 streaming: made after the camera object, each with its own copy
+    // of the instance name; the session text of the stream that runs.
+    std::unique_ptr<CRtspClient> rtsp_;
+    std::unique_ptr<CRtpReceiver> rtp_;
+    std::string rtsp_session_;
 
     std::unique_ptr<platform::MessageWindow> window_;
     platform::HostUi* host_ui_ = nullptr;

@@ -29,6 +29,8 @@ constexpr CommandInfo kCommands[] = {
     {119, "scmd_get_capt_size", Form::kLong},
     {121, "scmd_get_image_mode", Form::kLong},
     {122, "scmd_set_image_mode", Form::kLong},
+    {123, "scmd_set_mpeg4_param", Form::kLong},
+    {124, "scmd_get_mpeg4_param", Form::kLong},
     {128, "scmd_get_comp_data", Form::kLong},
     {129, "scmd_get_comp_data", Form::kLong},
     {130, "scmd_get_refer_image", Form::kLong},

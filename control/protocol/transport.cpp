@@ -85,7 +85,7 @@ uint16_t CommandChannel::NextSequence() {
     return seq;
 }
 
-int32_t CommandChannel::Wait(Reply& reply) {
+int32_t CommandChannel::Wait(Reply& reply, uint32_t wait_ms) {
     const uint16_t expected = current_sequence_.load();
     uint32_t t0 = platform::TickCount();
     for (;;) {
@@ -94,8 +94,7 @@ int32_t CommandChannel::Wait(Reply& reply) {
         switch (socket_.ReceiveFrom(reply.bytes.data(), reply.bytes.size(), n, from)) {
             case platform::UdpSocket::Receive::kWouldBlock: {
                 const uint32_t waited = platform::TickCount() - t0;
-                const uint32_t wait = reply_wait_.load();
-                if (waited >= wait) {
+                if (waited >= wait_ms) {
                     TraceFailure("cl_rack_ack");
                     return -1;
                 }
@@ -121,11 +120,11 @@ int32_t CommandChannel::Wait(Reply& reply) {
 }
 
 int32_t CommandChannel::ReceiveReply(Reply& reply) {
-    return Wait(reply) < 0 ? -1 : 0;
+    return Wait(reply, reply_wait_.load()) < 0 ? -1 : 0;
 }
 
 int32_t CommandChannel::ReceiveReplyCounted(Reply& reply) {
-    return Wait(reply);
+    return Wait(reply, reply_wait_.load());
 }
 
 void CommandChannel::LockCommands(int mode) {
@@ -173,7 +172,8 @@ int32_t CommandChannel::Exchange(const CommandInfo& command, std::span<const uin
         unlock();
         return -1;
     }
-    while (ReceiveReply(reply) != 0) {
+    const uint32_t wait = options.own_reply_wait ? options.reply_wait_ms : reply_wait_.load();
+    while (Wait(reply, wait) < 0) {
         if (!WithinWindow(start, platform::TickCount(), retry_window_.load())) {
             unlock();
             return -1;

@@ -94,6 +94,10 @@ class CommandChannel {
         bool take_lock = true;
         bool act_on_start_flag = true;
         const std::array<uint8_t, 8>* password_block = nullptr;  // default: the session password
+        // A reply wait of the command's own instead of the channel's; the
+        // channel's value stays as it is for every other command.
+        bool own_reply_wait = false;
+        uint32_t reply_wait_ms = 0;
     };
     // One command: 0 with the reply filled, or -1.
     int32_t Exchange(const CommandInfo& command, std::span<const uint8_t> params, Reply& reply,
@@ -116,7 +120,7 @@ class CommandChannel {
   private:
     int32_t Send(const CommandInfo& command, std::span<const uint8_t> params,
                  const std::array<uint8_t, 8>& password);
-    int32_t Wait(Reply& reply);
+    int32_t Wait(Reply& reply, uint32_t wait_ms);
 
     std::shared_ptr<platform::NamedSemaphore> command_lock_;
     platform::UdpSocket socket_;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <new>
 
+#include "control/protocol/identity.h"
+#include "control/protocol/services.h"
 #include "control/stream/window_messages.h"
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -34,7 +37,8 @@ CKestCamera::CKestCamera(const std::string& token)
       presentation_lock_(command_lock_
                              ? platform::NamedSemaphore::Create(presentation_lock_name_, 1, 1)
                              : nullptr),
-      channel_(command_lock_) {
+      channel_(command_lock_),
+      presented_jpeg_(new uint8_t[kPresentedJpegSize]()) {
     quant_tables_.fill(10);
     frame_.quant_tables = quant_tables_.data();
     ResizeFrameSurface(1);  // 320 x 240 with its placeholder until a frame comes
@@ -179,7 +183,7 @@ int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) 
 
     if (int32_t r = channel_.Open(address_text_, uint16_t(port)); r != 0) return r;
 
-    frame_ = FrameRecord{};
+    frame_.Clear();
     receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
     if (!receive_buffer_) {
         channel_.Close();
@@ -188,7 +192,8 @@ int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) 
     frame_.buffer = receive_buffer_.get();
 
     session_open_.store(true);
-    channel_.SeedSequence(platform::TickCount() << 8);
+    sequence_seed_ = platform::TickCount() << 8;
+    channel_.SeedSequence(sequence_seed_);
 
     ReadSettings();
     reported_ = ReportedState{};
@@ -238,6 +243,17 @@ int32_t CKestCamera::scmd_clear_start_flag() {
     return WithChannel([](protocol::CommandChannel& c) { return c.ClearStartFlag(); });
 }
 
+int32_t CKestCamera::scmd_get_multicast_mode(protocol::MulticastMode* mode) {
+    if (!session_open_.load()) return protocol::kNoSession;
+    if (!mode) return protocol::kMissingArgument;
+    const int32_t r = protocol::scmd_get_multicast_mode(channel_, *mode);
+    if (r == 0) {
+        multicast_address_text_ = protocol::AddressBytesToText(mode->address.data());
+        multicast_port_text_ = std::to_string(uint16_t(mode->port));
+    }
+    return r;
+}
+
 bool CKestCamera::LockPresentation(int mode) {
     if (!presentation_lock_) return false;
     if (mode == 1) return presentation_lock_->Wait(kPresentationWaitMs);
@@ -245,10 +261,60 @@ bool CKestCamera::LockPresentation(int mode) {
     return true;
 }
 
-void CKestCamera::RequestStop() {}
+size_t CKestCamera::CompleteFrame(const uint8_t* header, size_t header_length, size_t data_length) {
+    if (!frame_.buffer) return 0;
+    // Models 11, 13 and 20 send their own header; for the others one is built
+    // from the frame's first packet. A frame that does not fit is dropped.
+    FrameHeaderInput in;
+    in.model_code = model_code();
+    in.width = frame_state_.width;
+    in.height = frame_state_.height;
+    in.sampling = frame_state_.sampling;
+    in.reverse = frame_.reverse;
+    in.quality_level = frame_state_.quality;
+    in.scale_factor = scale_factor_;
+    in.camera_header = {header, header_length};
+    return kest::CompleteFrame({frame_.buffer, kReceiveBufferSize}, data_length, in);
+}
 
-int32_t CKestCamera::WaitReceiveEnd() {
-    return 0;
+void CKestCamera::DeliverFrame() {
+    if (frame_.length == 0 || frame_.frame_number == last_delivered_frame_ ||
+        frame_.receiving.load()) {
+        return;
+    }
+    frame_.frame_count++;
+    frame_.busy.store(1);
+    const size_t length = size_t(frame_.length);
+    // The motion fields of the frame itself, so the state reported after it
+    // is its own; the lattices drawn are read again when it is rendered.
+    const int32_t model = model_code();
+    if (model == 11 || model == 20) {
+        ParseFrameComment({frame_.buffer, length}, &motion_flag_, &motion_lattices_);
+    }
+    int32_t width = 0, height = 0;
+    DecodeFrame(frame_.buffer, length, &width, &height);
+    LockPresentation(0);
+    LockPresentation(1);  // reception goes on even when the wait times out
+    PresentFrame(frame_.buffer, length);
+    if (!PostToListeners(kNewImageMessage, 0, reinterpret_cast<intptr_t>(this))) {
+        LockPresentation(2);
+        frame_.busy.store(0);
+        return;
+    }
+    last_delivered_frame_ = frame_.frame_number;
+    frame_.busy.store(0);
+}
+
+void CKestCamera::ReportReceiveEnd() {
+    if (!LockListeners()) return;
+    downloading_.store(false);
+    const int16_t code = EndCode(receiver_.result(), receiver_.stop_requested());
+    for (CameraListener* l : listeners_) {
+        if (platform::MessageWindow* w = l->listener_window()) {
+            w->Post(kStatusMessage, kStatusEndDownloading, code);
+        }
+    }
+    UnlockListeners();
 }
 
 }  // namespace kest

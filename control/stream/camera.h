@@ -16,6 +16,7 @@
 #include "control/protocol/transport.h"
 #include "control/stream/camera_state.h"
 #include "control/stream/frame_format.h"
+#include "control/stream/receiver.h"
 #include "control/stream/render.h"
 #include "control/stream/timestamp_font.h"
 #include "platform/message_window.h"
@@ -23,6 +24,10 @@
 #include "platform/surface.h"
 
 namespace kest {
+
+namespace protocol {
+struct MulticastMode;
+}
 
 // A control registered with the camera object; notifications are posted to
 // its window, never delivered by a direct call.
@@ -35,8 +40,16 @@ class CameraListener {
 // The frame most recently assembled.
 struct FrameRecord {
     uint16_t frame_number = 0;
-    int32_t receiving = 0;
-    int32_t busy = 0;
+    std::atomic<int32_t> receiving{0};  // set by the receive thread
+    std::atomic<int32_t> busy{0};       // DeliverFrame reads the frame
+    void Clear() {
+        frame_number = 0;
+        receiving.store(0);
+        busy.store(0);
+        reverse = 0;
+        frame_count = 0;
+        width = height = length = 0;
+    }
     int32_t reverse = 0;
     const uint8_t* quant_tables = nullptr;  // the camera object's two tables
     int32_t frame_count = 0;
@@ -74,7 +87,6 @@ class CKestCamera {
     // host's, for pushed frames); PresentFrame while the presentation lock is
     // held; RenderFrame and CopySurface on the host's thread.
     static constexpr size_t kPictureBytes = 3 * 1024 * 1024;
-    static constexpr size_t kPresentedJpegBytes = 262146;
 
     // Decodes a complete JPEG file into the decoded picture (rows bottom-up,
     // 3 bytes a pixel), turned by 180 degrees when the frame record says
@@ -97,8 +109,6 @@ class CKestCamera {
     const uint8_t* presented_picture() const { return presented_picture_.data(); }
     int32_t presented_width() const { return presented_width_; }
     int32_t presented_height() const { return presented_height_; }
-    const uint8_t* presented_jpeg() const { return presented_jpeg_.data(); }
-    size_t presented_length() const { return presented_length_; }
     // The time stamp of the frame last rendered, from its comment.
     const FrameTime& presented_time() const { return presented_time_; }
     const platform::Surface& frame_surface() const { return frame_surface_; }
@@ -116,6 +126,12 @@ class CKestCamera {
     int32_t scmd_nop();
     int32_t scmd_get_version(protocol::VersionInfo* info);
     int32_t scmd_clear_start_flag();
+    // scmd_get_multicast_mode; an accepted answer (status 0) is kept as the
+    // group address text "%d.%d.%d.%d" and the port as decimal text (0 to
+    // 65535) for the multicast session. Host thread only.
+    int32_t scmd_get_multicast_mode(protocol::MulticastMode* mode);
+    const std::string& multicast_address_text() const { return multicast_address_text_; }
+    const std::string& multicast_port_text() const { return multicast_port_text_; }
 
     // Runs a command function on the open session's channel, or gives -200.
     template <typename F>
@@ -134,9 +150,39 @@ class CKestCamera {
     // Mode 1 gives false when the wait timed out.
     bool LockPresentation(int mode);
 
-    // Receive thread control; the receive loop comes with the picture stream.
-    void RequestStop();
-    int32_t WaitReceiveEnd();
+    // The picture stream's receive thread.
+    static constexpr size_t kPresentedJpegSize = 262146;
+    int32_t StartReceiving(bool continuous, bool notify) {
+        return receiver_.Start(continuous, notify);
+    }
+    int32_t RequestStop() { return receiver_.RequestStop(); }
+    int32_t WaitReceiveEnd() { return receiver_.WaitEnd(); }
+    PictureReceiver& receiver() { return receiver_; }
+    // Completes the JPEG file of the frame in the receive buffer: the camera's
+    // header (header_length bytes) or one built for the frame, then the
+    // data_length bytes of compressed data. Its length, or 0 when the frame
+    // cannot be shown.
+    size_t CompleteFrame(const uint8_t* header, size_t header_length, size_t data_length);
+    // Hands the completed frame to the listeners under the presentation lock.
+    void DeliverFrame();
+    // Posts the end of reception (status kind 10) with its end code.
+    void ReportReceiveEnd();
+    // The JPEG file last handed to the host, valid under the presentation lock.
+    const uint8_t* presented_jpeg() const { return presented_jpeg_.get(); }
+    size_t presented_length() const { return presented_length_; }
+
+    // Stream settings and per-frame values.
+    int32_t frame_interval() const { return frame_interval_.load(); }
+    void set_frame_interval(int32_t ms) { frame_interval_.exchange(ms); }
+    int16_t frame_rate_index() const { return frame_rate_index_.load(); }
+    void set_frame_rate_index(int16_t index) { frame_rate_index_.store(index); }
+    void set_picture_mode(int32_t mode) { picture_mode_.store(mode); }
+    int32_t picture_mode() const { return picture_mode_.load(); }
+    uint32_t sequence_seed() const { return sequence_seed_; }
+    void CountFrameCycle() { ++frame_counter_; }
+    void set_reverse(int32_t reverse) { frame_.reverse = reverse; }
+    void set_scale(int32_t code, float factor) { size_code_ = code, scale_factor_ = factor; }
+    uint16_t last_delivered_frame() const { return last_delivered_frame_; }
 
     // The camera's command channel and the values the session read.
     protocol::CommandChannel& channel() { return channel_; }
@@ -196,6 +242,8 @@ class CKestCamera {
     std::atomic<bool> downloading_{false};
     std::string address_text_;
     std::string port_text_;
+    std::string multicast_address_text_;
+    std::string multicast_port_text_;
     protocol::VersionInfo version_;
     int32_t size_code_ = 16;
     float scale_factor_ = 25.0f;
@@ -225,8 +273,7 @@ class CKestCamera {
     int32_t presented_width_ = 0;
     int32_t presented_height_ = 0;
     bool presented_reverse_ = false;
-    PictureBlock presented_jpeg_{kPresentedJpegBytes};
-    size_t presented_length_ = 0;
+    MotionLattices motion_lattices_;  // the delivered frame's, receive thread
     FrameTime presented_time_;
     int16_t drawn_motion_flag_ = 0;
     MotionLattices drawn_lattices_;
@@ -235,6 +282,14 @@ class CKestCamera {
     platform::Surface work_surface_;
     platform::Surface scaled_surface_;
     TimeStampFont timestamp_font_;
+    std::unique_ptr<uint8_t[]> presented_jpeg_;
+    size_t presented_length_ = 0;
+    uint16_t last_delivered_frame_ = 0;
+    std::atomic<int32_t> frame_interval_{33};
+    std::atomic<int16_t> frame_rate_index_{0};
+    std::atomic<int32_t> picture_mode_{2};
+    uint32_t sequence_seed_ = 0;
+    PictureReceiver receiver_{*this};  // last: its thread uses the fields above
 };
 
 }  // namespace kest

@@ -195,7 +195,7 @@ size_t CompleteFrame(std::span<uint8_t> buffer, size_t data_length, const FrameH
     size_t length = 0;
     bool end_marker = false;
     const auto take_camera_header = [&] {
-        if (k > kCameraHeaderMax) return false;
+        if (k > kCameraHeaderMaxBytes) return false;
         if (k) std::memcpy(header, in.camera_header.data(), k);
         return true;
     };

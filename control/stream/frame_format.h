@@ -45,9 +45,9 @@ struct MotionLattices {
 constexpr size_t kCommentTextOffset = 24;
 constexpr size_t kCameraStampOffset = 56;  // model 11: time stamp written over the header
 constexpr size_t kBuiltHeaderFixedBytes = 611;
-constexpr size_t kCameraHeaderMax = 1300;  // longest camera header the receive side accepts
+constexpr size_t kCameraHeaderMaxBytes = 1300;  // longest camera header the receive side accepts
 // Room for any header: a model 13 header of 1300 bytes with APP0 and comment.
-constexpr size_t kHeaderCapacity = kCameraHeaderMax + 128 + 22;
+constexpr size_t kHeaderCapacity = kCameraHeaderMaxBytes + 128 + 22;
 
 // The quality value q = Q x F, truncated toward zero.
 int32_t QualityValue(int32_t quality_level, float scale_factor);

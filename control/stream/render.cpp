@@ -246,8 +246,8 @@ bool CKestCamera::DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width
 }
 
 void CKestCamera::PresentFrame(const uint8_t* jpeg, size_t length) {
-    if (jpeg && length <= presented_jpeg_.capacity()) {
-        std::memcpy(presented_jpeg_.data(), jpeg, length);
+    if (jpeg && length <= kPresentedJpegSize) {
+        std::memcpy(presented_jpeg_.get(), jpeg, length);
         presented_length_ = length;
     } else {
         // Too long for the presented copy: there is no current JPEG rather
@@ -277,7 +277,7 @@ void CKestCamera::RenderFrame() {
         if (std::memcmp(picture, kZero, 4) == 0 && std::memcmp(picture + 10, kZero, 4) == 0) return;
     }
     const bool with_motion = model == 11 || model == 20;
-    presented_time_ = ParseFrameComment({presented_jpeg_.data(), presented_length_},
+    presented_time_ = ParseFrameComment({presented_jpeg_.get(), presented_length_},
                                         with_motion ? &drawn_motion_flag_ : nullptr,
                                         with_motion ? &drawn_lattices_ : nullptr);
     if (!LockPlaceholder()) return;

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
 
+#include "platform/ticks.h"
+#include "sim/alarms.h"
 #include "sim/simulator.h"
 #include "tests/support/temp_dir.h"
 
@@ -146,6 +150,30 @@ TEST_F(KestctlTest, WaitEventReportsWhetherItCame) {
     Output r = Kestctl(Flags() + " session", "wait-event NewImage 30\n");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, "{\"wait-event\":\"NewImage\",\"fired\":false}\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(KestctlTest, AlarmsPrintsEveryAlarmBetweenRegisterAndDeregister) {
+    std::atomic<bool> done{false};
+    std::thread trigger([&] {
+        while (!done.load()) {
+            kest::sim::TriggerAlarm(*sim_, 7);
+            kest::platform::SleepMs(100);
+        }
+    });
+    Output r = Kestctl(Flags() + " alarms --seconds 1");
+    done.store(true);
+    trigger.join();
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out.rfind("{\"method\":\"AlarmRegister\",\"dispid\":11,\"result\":0}\n", 0), 0u);
+    EXPECT_NE(r.out.find("{\"event\":\"Alarm\",\"dispid\":3,\"args\":{\"IPAddress\":\"127.0.0.1\","
+                         "\"AlarmType\":7}}\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("{\"method\":\"AlarmDeregister\",\"dispid\":12,\"result\":0}\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -75,6 +75,18 @@ session
     call StopDownloading
     END
 
+search [--multicast] [--seconds N]
+  Searches the local network for cameras (SearchPALOMIR, or SearchMulticastIP
+  with --multicast) for about N seconds (default 3) and prints them as JSON:
+    {"cameras":["192.0.2.10"]} or, with --multicast,
+    {"cameras":[{"address":"192.0.2.10","multicast":"239.0.0.1","value":0}]}
+  The search broadcasts: run it only on a network where that is wanted.
+
+alarms [--seconds S]
+  Registers this control as an alarm recipient of the camera (AlarmRegister),
+  prints every Alarm event as a JSON line for S seconds (default 60), then
+  deregisters (AlarmDeregister). Exit status as for call, from AlarmRegister.
+
 list
   Prints the type library: every property, method and event with its DISPID,
   parameters, types and directions.
@@ -124,6 +136,68 @@ uint32_t ParseMs(const std::string& text) {
     const long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end || v < 0) throw UsageError{"bad milliseconds '" + text + "'"};
     return uint32_t(v);
+}
+
+int RunAlarms(Host& host, const std::vector<std::string>& args) {
+    uint32_t seconds = 60;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--seconds" && i + 1 < args.size()) {
+            seconds = ParseMs(args[++i]);
+        } else {
+            throw UsageError{"alarms takes [--seconds S]"};
+        }
+    }
+    int16_t result = 0;
+    std::printf("%s\n", host.Call("AlarmRegister", {}, result).c_str());
+    std::fflush(stdout);
+    if (result != 0) return 1;
+    host.Wait(seconds * 1000);
+    int16_t ignored = 0;
+    std::printf("%s\n", host.Call("AlarmDeregister", {}, ignored).c_str());
+    return 0;
+}
+
+std::string Dotted(const uint8_t* p) {
+    return std::to_string(p[0]) + "." + std::to_string(p[1]) + "." + std::to_string(p[2]) + "." +
+           std::to_string(p[3]);
+}
+
+int RunSearch(Host& host, const std::vector<std::string>& args) {
+    bool multicast = false;
+    uint32_t seconds = 3;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--multicast") {
+            multicast = true;
+        } else if (args[i] == "--seconds" && i + 1 < args.size()) {
+            seconds = ParseMs(args[++i]);
+            if (seconds > 3000) throw UsageError{"--seconds is at most 3000"};
+        } else {
+            throw UsageError{"search takes [--multicast] [--seconds N]"};
+        }
+    }
+    const size_t entry = multicast ? 12 : 4;
+    std::vector<uint8_t> list(entry * 256, 0);
+    int16_t number = 0;
+    const int16_t result =
+        multicast ? host.ctrl().SearchMulticastIP({list.data(), list.size()}, int16_t(list.size()),
+                                                  number, int16_t(seconds))
+                  : host.ctrl().SearchPALOMIR({list.data(), list.size()}, int16_t(list.size()),
+                                              number, int16_t(seconds));
+    std::string out = "{\"cameras\":[";
+    for (int i = 0; i < number; ++i) {
+        const uint8_t* e = list.data() + size_t(i) * entry;
+        if (i) out += ",";
+        if (multicast) {
+            const uint32_t value = uint32_t(e[8]) | uint32_t(e[9]) << 8 | uint32_t(e[10]) << 16 |
+                                   uint32_t(e[11]) << 24;
+            out += "{\"address\":\"" + Dotted(e) + "\",\"multicast\":\"" + Dotted(e + 4) +
+                   "\",\"value\":" + std::to_string(value) + "}";
+        } else {
+            out += "\"" + Dotted(e) + "\"";
+        }
+    }
+    std::printf("%s]}\n", out.c_str());
+    return result == 0 ? 0 : 1;
 }
 
 int RunSession(Host& host) {
@@ -222,7 +296,8 @@ int main(int argc, char** argv) {
             PrintList();
             return 0;
         }
-        if (command != "call" && command != "session") {
+        if (command != "call" && command != "session" && command != "alarms" &&
+            command != "search") {
             throw UsageError{"unknown command '" + command + "'"};
         }
         Host host;
@@ -232,6 +307,8 @@ int main(int argc, char** argv) {
             if (i != args.size()) throw UsageError{"session takes no arguments"};
             return RunSession(host);
         }
+        if (command == "alarms") return RunAlarms(host, {args.begin() + long(i), args.end()});
+        if (command == "search") return RunSearch(host, {args.begin() + long(i), args.end()});
         if (i >= args.size()) throw UsageError{"call needs a method name"};
         int16_t result = 0;
         const std::string out =

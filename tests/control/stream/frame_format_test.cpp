@@ -217,7 +217,7 @@ TEST(InsertJfifComment, ShortOrOversizedHeadersAreRefused) {
     EXPECT_EQ(InsertJfifComment(tight, 150, 0, 100, kMarch5), 0u);
     EXPECT_EQ(tight, before);
     // The largest camera header fits the header capacity.
-    EXPECT_EQ(InsertJfifComment(h, kCameraHeaderMax, 0, 100, kMarch5), kCameraHeaderMax + 95);
+    EXPECT_EQ(InsertJfifComment(h, kCameraHeaderMaxBytes, 0, 100, kMarch5), kCameraHeaderMaxBytes + 95);
 }
 
 TEST(StampCameraHeader, ModelElevenTimeStampOverTheHeader) {
@@ -278,7 +278,7 @@ TEST(CompleteFrame, FramesThatDoNotFitAreDroppedUntouched) {
     in.camera_header = one;
     EXPECT_EQ(CompleteFrame(buffer, 10, in, kMarch5), 0u);
     EXPECT_EQ(buffer, before);
-    const Bytes huge(kCameraHeaderMax + 1, 0xFF);
+    const Bytes huge(kCameraHeaderMaxBytes + 1, 0xFF);
     for (int model : {11, 13, 20}) {
         in.model_code = model;
         in.camera_header = huge;

@@ -507,7 +507,7 @@ TEST_F(RenderTest, PresentedJpegTooLongIsNotKept) {
     Show(file);
     EXPECT_EQ(camera_.presented_length(), file.size());
     EXPECT_EQ(Bytes(camera_.presented_jpeg(), camera_.presented_jpeg() + file.size()), file);
-    Bytes longer(CKestCamera::kPresentedJpegBytes + 1, 0);
+    Bytes longer(CKestCamera::kPresentedJpegSize + 1, 0);
     std::copy(file.begin(), file.end(), longer.begin());
     camera_.PresentFrame(longer.data(), longer.size());
     EXPECT_EQ(camera_.presented_length(), 0u);

@@ -1,0 +1,38 @@
+// The simulator's answers to camera searches: its address, and for the
+// multicast search its multicast group and a value passed through.
+#include "sim/simulator.h"
+
+namespace kest::sim {
+
+namespace {
+
+void PutAddress(std::vector<uint8_t>& out, const std::string& text) {
+    uint32_t a = 0;
+    platform::ParseIpv4(text, a);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(a >> shift));
+}
+
+}  // namespace
+
+void RegisterDiscovery(Simulator& sim) {
+    for (uint16_t code : {uint16_t(14), uint16_t(15)}) {
+        sim.Register(code, [code](Simulator& s, const Request& r, Response& out) {
+            // +0 sequence, +2 code, +4 the camera's address (+8 group, +12 value).
+            std::vector<uint8_t> answer(4);
+            StoreU16(&answer[0], r.sequence);
+            StoreU16(&answer[2], code);
+            PutAddress(answer, s.config().bind_address);
+            if (code == 14) {
+                PutAddress(answer, s.config().multicast_address);
+                const uint32_t v = s.config().multicast_value;
+                for (int shift = 0; shift < 32; shift += 8)
+                    answer.push_back(uint8_t(v >> shift));
+            }
+            out.send = false;
+            s.SendToRequester(r, answer);
+        });
+    }
+}
+
+}  // namespace kest::sim

@@ -1,0 +1,256 @@
+#include "sim/stream.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "platform/ticks.h"
+#include "sim/test_picture.h"
+
+namespace kest::sim {
+
+namespace {
+
+constexpr float kScaleFactors[4] = {50.0f, 25.0f, 12.5f, 6.25f};
+
+bool HasOwnHeader(int model) {
+    return model == 11 || model == 13 || model == 20;
+}
+
+std::tm LocalNow() {
+    const time_t now = time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return tm;
+}
+
+// 300 cells packed 8 to a byte, bit 0 first: 38 bytes.
+std::vector<uint8_t> PackCells(const std::vector<uint8_t>& cells) {
+    std::vector<uint8_t> bytes(38, 0);
+    for (size_t i = 0; i < 300 && i < cells.size(); ++i) {
+        if (cells[i]) bytes[i / 8] |= uint8_t(1u << (i % 8));
+    }
+    return bytes;
+}
+
+void Segment(std::vector<uint8_t>& out, uint8_t marker, const std::vector<uint8_t>& body) {
+    out.push_back(0xFF);
+    out.push_back(marker);
+    const size_t length = body.size() + 2;
+    out.push_back(uint8_t(length >> 8));
+    out.push_back(uint8_t(length));
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+// The frame data as the camera sends it: for models with their own header
+// the header datagram's bytes and the entropy data with its end marker.
+struct FrameData {
+    std::vector<uint8_t> header;
+    std::vector<uint8_t> data;
+};
+
+FrameData MakeFrame(Simulator& sim, StreamState& st) {
+    const int q = int(float(st.quality_level) * kScaleFactors[st.scale_code & 3]);
+    const std::tm clock = LocalNow();
+    const EncodedPicture picture =
+        EncodePicture(DrawTestPicture(st.width, st.height, st.frames_sent, clock), st.width,
+                      st.height, q, st.sampling);
+    FrameData frame;
+    frame.data = picture.entropy;
+    if (HasOwnHeader(sim.model_code())) {
+        std::vector<uint8_t> set(300, 0), detect(300, 0);
+        for (size_t i = 0; i < 300; i += 7)
+            set[i] = 1;
+        const size_t column = st.frames_sent % 20;
+        for (size_t row = 0; row < 15; ++row)
+            detect[row * 20 + column] = uint8_t(st.motion);
+        frame.header =
+            CameraHeader(sim.model_code(), picture.tables, st.reverse, st.motion, set, detect);
+        frame.data.push_back(0xFF);
+        frame.data.push_back(0xD9);
+    }
+    return frame;
+}
+
+std::vector<uint8_t> Packet(const StreamState& st, uint16_t sequence, uint16_t code, int number,
+                            int count, const uint8_t* payload, int length, uint32_t total) {
+    std::vector<uint8_t> p(size_t(kPacketHeader + length), 0);
+    StoreU16(&p[0], sequence);
+    StoreU16(&p[2], code);
+    const uint16_t flags =
+        uint16_t((st.sampling & 1) | (st.reverse & 1) << 1 | (st.pan_limit ? 1 : 0) << 2 |
+                 (st.tilt_limit ? 1 : 0) << 3 | (st.motor_moving ? 1 : 0) << 4 |
+                 (st.initial_moving ? 1 : 0) << 6 | (st.zoom & 0xFF) << 8);
+    StoreU16(&p[6], flags);
+    StoreU16(&p[8], uint16_t(st.width));
+    StoreU16(&p[10], uint16_t(st.height));
+    StoreU16(&p[12], uint16_t(st.pan));
+    StoreU16(&p[14], uint16_t(st.tilt));
+    StoreU16(&p[16], uint16_t(number));
+    StoreU16(&p[18], uint16_t(count));
+    StoreU16(&p[20], uint16_t(length));
+    p[22] = uint8_t((st.scale_code & 3) << 4 | (st.quality_level & 15));
+    p[24] = uint8_t(total), p[25] = uint8_t(total >> 8), p[26] = uint8_t(total >> 16),
+    p[27] = uint8_t(total >> 24);
+    if (length > 0) std::memcpy(&p[kPacketHeader], payload, size_t(length));
+    return p;
+}
+
+void Poll(Simulator& sim, const Request& request, Response& response) {
+    std::lock_guard lock(sim.state_mutex());
+    StreamState& st = sim.State<StreamState>();
+    ++st.polls;
+    if (st.stop_after_frames >= 0 && st.frames_sent >= uint32_t(st.stop_after_frames)) {
+        response.send = false;  // the camera has gone away
+        return;
+    }
+    if (st.poll_delay_ms) platform::SleepMs(st.poll_delay_ms);
+    ByteReader body = request.body;
+    body.Skip(8);
+    st.picture_id = body.U16();
+
+    int status = 1;
+    if (st.mpeg_mode && request.code == 129) {
+        status = 6;
+    } else if (st.forced_status >= 0) {
+        status = st.forced_status;
+    } else if (st.not_ready_polls > 0) {
+        --st.not_ready_polls;
+        status = 0;
+    }
+    response.status = 0;
+    response.U16(uint16_t(status));  // the poll status stands at +6
+    if (status != 1) return;
+
+    // The reply first, then the frame: the header datagram and the packets.
+    response.send = false;
+    sim.SendToRequester(request, sim.BuildReply(request.sequence, response));
+
+    FrameData frame;
+    if (st.preencoded && !st.cache.empty()) {
+        const std::vector<uint8_t>& cached = st.cache[st.frames_sent % st.cache.size()];
+        const uint16_t header_length = LoadU16(cached.data());
+        frame.header.assign(cached.begin() + 2, cached.begin() + 2 + header_length);
+        frame.data.assign(cached.begin() + 2 + header_length, cached.end());
+    } else {
+        frame = MakeFrame(sim, st);
+    }
+    if (HasOwnHeader(sim.model_code())) {
+        std::vector<uint8_t> h(8 + frame.header.size(), 0);
+        StoreU16(&h[0], request.sequence);
+        StoreU16(&h[2], 251);  // the frame header datagram
+        StoreU16(&h[4], uint16_t(frame.header.size()));
+        std::copy(frame.header.begin(), frame.header.end(), h.begin() + 8);
+        sim.SendToRequester(request, h);
+    }
+    const int payload = std::max(1, std::min(st.payload, kMaxPayload));
+    const int count = int((frame.data.size() + size_t(payload) - 1) / size_t(payload));
+    st.packets.clear();
+    for (int n = 1; n <= count; ++n) {
+        const size_t offset = size_t(n - 1) * size_t(payload);
+        const int length = int(std::min(frame.data.size() - offset, size_t(payload)));
+        st.packets.push_back(Packet(st, request.sequence, request.code, n, count,
+                                    frame.data.data() + offset, length,
+                                    uint32_t(frame.data.size())));
+    }
+    for (int n = 1; n <= count; ++n) {
+        if (st.drop_once.erase(n)) continue;
+        if (st.loss_fraction > 0 &&
+            std::uniform_real_distribution<double>(0, 1)(st.rng) < st.loss_fraction) {
+            continue;
+        }
+        sim.SendToRequester(request, st.packets[size_t(n - 1)]);
+    }
+    ++st.frames_sent;
+}
+
+}  // namespace
+
+std::vector<uint8_t> CameraHeader(int model, const std::vector<uint8_t>& tables, int reverse,
+                                  int motion, const std::vector<uint8_t>& lattice1,
+                                  const std::vector<uint8_t>& lattice2) {
+    std::vector<uint8_t> h = {0xFF, 0xD8};
+    if (model == 13) {
+        h.insert(h.end(), tables.begin(), tables.end());
+        return h;
+    }
+    Segment(h, 0xE0, {'J', 'F', 'I', 'F', 0, 1, 0, 0, 0, 1, 0, 1, 0, 0});
+    // "size" and "reverse" take 32 characters, so "timestamp" starts at
+    // offset 56 of the header, where the client writes the reception time.
+    const std::tm clock = LocalNow();
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "size = %10d; reverse = %d; timestamp = %04d%02d%02d%02d%02d%02d%03d; "
+                  "camera = ; motion = %d; mask = 0; ",
+                  0, reverse & 1, clock.tm_year + 1900, clock.tm_mon + 1, clock.tm_mday,
+                  clock.tm_hour, clock.tm_min, clock.tm_sec, 0, motion & 1);
+    std::vector<uint8_t> comment(text, text + std::strlen(text));
+    const std::vector<uint8_t> a = PackCells(lattice1), b = PackCells(lattice2);
+    comment.insert(comment.end(), a.begin(), a.end());
+    comment.push_back(' '), comment.push_back(' ');
+    comment.insert(comment.end(), b.begin(), b.end());
+    comment.push_back(' '), comment.push_back(' ');
+    comment.push_back(';');
+    Segment(h, 0xFE, comment);
+    h.insert(h.end(), tables.begin(), tables.end());
+    return h;
+}
+
+void RegisterStream(Simulator& sim) {
+    sim.Register(128, Poll);
+    sim.Register(129, Poll);
+    if (!sim.Handles(112)) {
+        // scmd_set_jpeg_mode: +12 picture mode, +14 frame-rate index.
+        sim.Register(112, [](Simulator& s, const Request& r, Response& out) {
+            ByteReader body = r.body;
+            body.Skip(8);
+            std::lock_guard lock(s.state_mutex());
+            StreamState& st = s.State<StreamState>();
+            st.jpeg_mode = body.U16();
+            st.frame_rate_index = body.I16();
+            out.status = 0;
+        });
+    }
+    // Re-sent packets and frame ends carry the picture identifier; other
+    // identifiers belong to the block transfers.
+    sim.Wrap(240, [](Simulator& s, const Request& r, Response& out, const Handler& previous) {
+        ByteReader body = r.body;
+        body.Skip(8);
+        const uint16_t id = body.U16();
+        const int number = body.I16();
+        std::lock_guard lock(s.state_mutex());
+        StreamState& st = s.State<StreamState>();
+        if (id != st.picture_id || st.packets.empty()) {
+            if (previous) return previous(s, r, out);
+            out.send = false;
+            return;
+        }
+        ++st.resends;
+        out.status = 0;
+        out.U16(0);
+        out.U16(1);  // +8: accepted
+        out.send = false;
+        s.SendToRequester(r, s.BuildReply(r.sequence, out));
+        if (number < 1 || number > int(st.packets.size()) || st.never_resend.count(number)) return;
+        std::vector<uint8_t> packet = st.packets[size_t(number - 1)];
+        StoreU16(&packet[0], r.sequence);
+        s.SendToRequester(r, packet);
+    });
+    sim.Wrap(254, [](Simulator& s, const Request& r, Response& out, const Handler& previous) {
+        ByteReader body = r.body;
+        body.Skip(8);
+        const uint16_t id = body.U16();
+        std::lock_guard lock(s.state_mutex());
+        StreamState& st = s.State<StreamState>();
+        if (id != st.picture_id || st.packets.empty()) {
+            if (previous) return previous(s, r, out);
+            out.status = 0;
+            return;
+        }
+        ++st.frames_completed;
+        st.packets.clear();
+        out.status = 0;
+    });
+}
+
+}  // namespace kest::sim

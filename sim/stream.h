@@ -1,0 +1,68 @@
+// The simulator's pull-mode picture stream: frame polls, the camera's own
+// header for the newer models, picture packets, re-sent packets, frame ends.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "sim/simulator.h"
+
+namespace kest::sim {
+
+constexpr int kMaxPayload = 1375;  // picture bytes per packet
+constexpr int kPacketHeader = 28;
+
+// Lock sim.state_mutex() around access from outside the sim thread.
+struct StreamState {
+    // The picture.
+    int width = 640;
+    int height = 480;
+    int quality_level = 4;  // Q, 0 to 15
+    int scale_code = 1;     // 0..3: factor 50, 25, 12.5, 6.25
+    int sampling = 0;       // 1: 4:2:2, 0: 4:2:0
+    int reverse = 0;
+    int16_t pan = 0;
+    int16_t tilt = 0;
+    int pan_limit = 0;
+    int tilt_limit = 0;
+    int motor_moving = 0;
+    int initial_moving = 0;
+    int zoom = 0;
+    int motion = 0;  // the motion flag in the comment of models 11 and 20
+    int payload = kMaxPayload;
+
+    // Faults.
+    int not_ready_polls = 0;     // answer "not ready" this many polls first
+    int forced_status = -1;      // every poll answers this status
+    bool mpeg_mode = false;      // poll 129 answers 6
+    std::set<int> drop_once;     // packets of the next frame lost on their first send
+    std::set<int> never_resend;  // packets whose resend never comes
+    double loss_fraction = 0.0;  // packets lost at random (first sends only)
+    std::mt19937 rng{1};
+    int stop_after_frames = -1;  // stop answering polls after this many frames
+    uint32_t poll_delay_ms = 0;
+    bool preencoded = false;  // serve a few frames encoded once (benchmarks)
+
+    // What was sent.
+    uint16_t picture_id = 0;
+    std::vector<std::vector<uint8_t>> packets;  // the current frame's, for resends
+    uint32_t frames_sent = 0;
+    uint32_t frames_completed = 0;  // ended with scmd_block_data
+    uint32_t polls = 0;
+    uint32_t resends = 0;
+    int jpeg_mode = 0;
+    int frame_rate_index = 0;
+    std::vector<std::vector<uint8_t>> cache;  // preencoded frames (whole frame data)
+};
+
+// The camera's own JPEG header for models 11, 13 and 20 (K bytes), built
+// around the encoded tables; the entropy data then ends with the end marker.
+std::vector<uint8_t> CameraHeader(int model, const std::vector<uint8_t>& tables, int reverse,
+                                  int motion, const std::vector<uint8_t>& lattice1,
+                                  const std::vector<uint8_t>& lattice2);
+
+void RegisterStream(Simulator& sim);
+
+}  // namespace kest::sim
