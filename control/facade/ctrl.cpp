@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "control/stream/picdec_binding.h"
 #include "control/stream/rtp_receiver.h"
 #include "control/stream/rtsp_client.h"
 #include "control/stream/window_messages.h"
@@ -119,12 +120,21 @@ void CKestCtrl::AttachWindow(std::unique_ptr<platform::MessageWindow> window) {
     CloseAlarmSocket();
     window_ = std::move(window);
     if (camera_) camera_->AddListener(this);
+    ShowLoadMessages();
     // A window of its own: the control can now receive alarms.
     if (window_) OpenAlarmSocket();
 }
 
 void CKestCtrl::SetHostUi(platform::HostUi* ui) {
     host_ui_ = ui;
+    ShowLoadMessages();
+}
+
+void CKestCtrl::ShowLoadMessages() {
+    // What went wrong while the library was loaded is shown once, by the
+    // first control whose host gives it dialogs or a window.
+    for (const LoadMessage& m : TakeLoadMessages())
+        host_ui().MessageBox(m.text, m.caption, platform::HostUi::Buttons::kOk);
 }
 
 platform::HostUi& CKestCtrl::host_ui() const {
@@ -272,6 +282,7 @@ void CKestCtrl::OnTimer(uint32_t) {}
 
 void CKestCtrl::HandleNewImage() {
     if (!camera_) return;
+    camera_->RenderFrame();  // into the frame surface, with the overlays
     FireEvent(2, {});
     // The receive thread presents the next picture only after this release.
     camera_->LockPresentation(2);
@@ -291,7 +302,10 @@ void CKestCtrl::HandleStatus(uint32_t kind, intptr_t value) {
             } else if (value == 0) {
                 w = 640, h = 480, code = 2;
             }
-            if (camera_) camera_->set_frame_size_code(code);
+            if (camera_) {
+                camera_->set_frame_size_code(code);
+                camera_->ResizeFrameSurface(int32_t(value));  // the surface first
+            }
             FireEvent(5, {Variant::I2(w), Variant::I2(h)});
             break;
         }

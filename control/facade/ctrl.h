@@ -181,6 +181,18 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     int16_t GetHTTPPort(int16_t& PortNo);
 
     // Picture stream, time stamp and lattice (methods_stream.cpp).
+    int16_t SetTimeStamp(bool Enable, int16_t TextRed, int16_t TextGreen, int16_t TextBlue,
+                         int16_t BackRed, int16_t BackGreen, int16_t BackBlue, int16_t Style,
+                         int16_t BackMode, int16_t x, int16_t y);
+    int16_t GetTimeStamp(bool& Enable, int16_t& TextRed, int16_t& TextGreen, int16_t& TextBlue,
+                         int16_t& BackRed, int16_t& BackGreen, int16_t& BackBlue, int16_t& Style,
+                         int16_t& BackMode, int16_t& x, int16_t& y);
+    int16_t SetTimeStampFont();
+    int16_t GetTimeStampFont(BufferRef Logfont);
+    int16_t DisplayMotionDetection(int16_t Enable, int16_t LatticeR, int16_t LatticeG,
+                                   int16_t LatticeB, int16_t SettingR, int16_t SettingG,
+                                   int16_t SettingB, int16_t DetectionR, int16_t DetectionG,
+                                   int16_t DetectionB);
 
     // Local recording and playback (methods_recording.cpp).
 
@@ -228,6 +240,7 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     int16_t WithSession(Op&& op);
 
     void MakeInstanceName();
+    void ShowLoadMessages();
     void HandleStatus(uint32_t kind, intptr_t value);
     void HandleNewImage();
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
-#include "control/stream/window_messages.h"
 #include "control/protocol/identity.h"
 #include "control/protocol/services.h"
+#include "control/stream/window_messages.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/ticks.h"
@@ -41,6 +41,7 @@ CKestCamera::CKestCamera(const std::string& token)
       presented_jpeg_(new uint8_t[kPresentedJpegSize]()) {
     quant_tables_.fill(10);
     frame_.quant_tables = quant_tables_.data();
+    ResizeFrameSurface(1);  // 320 x 240 with its placeholder until a frame comes
 }
 
 CKestCamera::~CKestCamera() {
@@ -261,12 +262,19 @@ bool CKestCamera::LockPresentation(int mode) {
 }
 
 size_t CKestCamera::CompleteFrame(const uint8_t* header, size_t header_length, size_t data_length) {
-    uint8_t* buffer = frame_.buffer;
-    if (!buffer || header_length + data_length > kReceiveBufferSize) return 0;
-    // The camera's own header goes in front of the data.
-    std::memmove(buffer + header_length, buffer, data_length);
-    std::memcpy(buffer, header, header_length);
-    return header_length + data_length;
+    if (!frame_.buffer) return 0;
+    // Models 11, 13 and 20 send their own header; for the others one is built
+    // from the frame's first packet. A frame that does not fit is dropped.
+    FrameHeaderInput in;
+    in.model_code = model_code();
+    in.width = frame_state_.width;
+    in.height = frame_state_.height;
+    in.sampling = frame_state_.sampling;
+    in.reverse = frame_.reverse;
+    in.quality_level = frame_state_.quality;
+    in.scale_factor = scale_factor_;
+    in.camera_header = {header, header_length};
+    return kest::CompleteFrame({frame_.buffer, kReceiveBufferSize}, data_length, in);
 }
 
 void CKestCamera::DeliverFrame() {
@@ -276,13 +284,18 @@ void CKestCamera::DeliverFrame() {
     }
     frame_.frame_count++;
     frame_.busy.store(1);
+    const size_t length = size_t(frame_.length);
+    // The motion fields of the frame itself, so the state reported after it
+    // is its own; the lattices drawn are read again when it is rendered.
+    const int32_t model = model_code();
+    if (model == 11 || model == 20) {
+        ParseFrameComment({frame_.buffer, length}, &motion_flag_, &motion_lattices_);
+    }
+    int32_t width = 0, height = 0;
+    DecodeFrame(frame_.buffer, length, &width, &height);
     LockPresentation(0);
     LockPresentation(1);  // reception goes on even when the wait times out
-    const size_t length = size_t(frame_.length);
-    if (length <= kPresentedJpegSize) {
-        std::memcpy(presented_jpeg_.get(), frame_.buffer, length);
-        presented_length_ = length;
-    }
+    PresentFrame(frame_.buffer, length);
     if (!PostToListeners(kNewImageMessage, 0, reinterpret_cast<intptr_t>(this))) {
         LockPresentation(2);
         frame_.busy.store(0);

@@ -15,9 +15,13 @@
 #include "control/protocol/handshake.h"
 #include "control/protocol/transport.h"
 #include "control/stream/camera_state.h"
+#include "control/stream/frame_format.h"
 #include "control/stream/receiver.h"
+#include "control/stream/render.h"
+#include "control/stream/timestamp_font.h"
 #include "platform/message_window.h"
 #include "platform/named_semaphore.h"
+#include "platform/surface.h"
 
 namespace kest {
 
@@ -73,6 +77,43 @@ class CKestCamera {
     virtual bool UnlockPlaceholder();
     virtual void AddListener(CameraListener* listener);
     virtual void RemoveListener(CameraListener* listener);
+    // Copies the frame surface into target at rect (render.cpp).
+    virtual void CopySurface(platform::Surface& target, const platform::Rect& rect);
+    // Draws the presented picture into the frame surface with the time stamp
+    // and, for models 11 and 20, the motion lattice (render.cpp).
+    virtual void RenderFrame();
+
+    // Pictures (render.cpp). DecodeFrame runs on the receive thread (or the
+    // host's, for pushed frames); PresentFrame while the presentation lock is
+    // held; RenderFrame and CopySurface on the host's thread.
+    static constexpr size_t kPictureBytes = 3 * 1024 * 1024;
+
+    // Decodes a complete JPEG file into the decoded picture (rows bottom-up,
+    // 3 bytes a pixel), turned by 180 degrees when the frame record says
+    // reverse. False when the file gives no 24-bit picture that fits; the
+    // previous picture stays. width and height get the size of the last
+    // picture decoded.
+    bool DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height);
+    // Hands the frame to the host: the JPEG file into the presented JPEG (not
+    // when longer than its capacity: then there is none), a newly decoded
+    // picture becomes the presented picture (the decoded picture's block then
+    // holds an older one, to be overwritten by the next decode).
+    void PresentFrame(const uint8_t* jpeg, size_t length);
+    // Re-creates the frame surface at the display size of a frame-size class
+    // (0 640 x 480, 1 320 x 240, 2 160 x 120), showing its placeholder.
+    void ResizeFrameSurface(int32_t size_class);
+
+    const uint8_t* decoded_picture() const { return decoded_picture_.data(); }
+    int32_t decoded_width() const { return decoded_width_; }
+    int32_t decoded_height() const { return decoded_height_; }
+    const uint8_t* presented_picture() const { return presented_picture_.data(); }
+    int32_t presented_width() const { return presented_width_; }
+    int32_t presented_height() const { return presented_height_; }
+    // The time stamp of the frame last rendered, from its comment.
+    const FrameTime& presented_time() const { return presented_time_; }
+    const platform::Surface& frame_surface() const { return frame_surface_; }
+    int32_t placeholder_mode() const { return placeholder_mode_; }
+    TimeStampFont& timestamp_font() { return timestamp_font_; }
 
     // Session open: 0, -201 when open already, -100 for a bad port, or the
     // first failure of socket set-up, buffer allocation or the handshake.
@@ -216,6 +257,31 @@ class CKestCamera {
     int32_t frame_counter_ = 0;
     FrameRecord frame_;
     std::unique_ptr<uint8_t[]> receive_buffer_;
+
+    // Pictures. The decoded picture belongs to the decoding thread; the
+    // presented copies change only while the presentation lock is held; the
+    // surfaces, the time stamp and lattices drawn belong to the host's thread
+    // (the frame surface under the placeholder flag).
+    PictureBlock decoded_picture_{kPictureBytes};
+    int32_t decoded_width_ = 0;
+    int32_t decoded_height_ = 0;
+    int32_t last_width_ = 0;
+    int32_t last_height_ = 0;
+    bool decoded_reverse_ = false;
+    bool decoded_fresh_ = false;  // decoded since the last hand-over
+    PictureBlock presented_picture_{kPictureBytes};
+    int32_t presented_width_ = 0;
+    int32_t presented_height_ = 0;
+    bool presented_reverse_ = false;
+    MotionLattices motion_lattices_;  // the delivered frame's, receive thread
+    FrameTime presented_time_;
+    int16_t drawn_motion_flag_ = 0;
+    MotionLattices drawn_lattices_;
+    platform::Surface frame_surface_;
+    platform::Surface placeholder_;
+    platform::Surface work_surface_;
+    platform::Surface scaled_surface_;
+    TimeStampFont timestamp_font_;
     std::unique_ptr<uint8_t[]> presented_jpeg_;
     size_t presented_length_ = 0;
     uint16_t last_delivered_frame_ = 0;
