@@ -1,11 +1,14 @@
 // The command families the simulator answers, each registered by its own file.
+#include "sim/imaging.h"
+#include "sim/memory_card.h"
 #include "sim/simulator.h"
 
 namespace kest::sim {
 
 void RegisterFamilies(Simulator& sim) {
     // Each family adds its registration call here.
-    (void)sim;
+    RegisterImaging(sim);
+    RegisterMemoryCard(sim);
 }
 
 }  // namespace kest::sim

@@ -21,6 +21,7 @@ std::string Datagram::Hex() const {
 
 Simulator::Simulator(SimConfig config) : config_(std::move(config)) {
     RegisterHandshake(*this);
+    RegisterFamilies(*this);
 }
 
 Simulator::~Simulator() {
@@ -97,6 +98,13 @@ void Simulator::Handle(const Datagram& d) {
     Request request{d, d.sequence(), d.code(), ByteReader(d.bytes.data() + 4, d.bytes.size() - 4)};
     Response response;
     it->second(*this, request, response);
+    struct Then {
+        Simulator& sim;
+        Response& response;
+        ~Then() {
+            if (response.then) response.then(sim);
+        }
+    } then{*this, response};
     if (!response.send) return;
 
     std::vector<uint8_t> reply(6);
@@ -126,6 +134,13 @@ void Simulator::Handle(const Datagram& d) {
         SendReply(d, stale);
     }
     SendReply(d, reply);
+}
+
+void Simulator::SendTo(const Datagram& to, const void* data, size_t size) {
+    const sockaddr_in addr = platform::MakeAddress(to.from_ip, to.from_port);
+    std::lock_guard lock(fault_mutex_);
+    platform::UdpSocket& s = alternate_.is_open() ? alternate_ : socket_;
+    s.SendTo(data, size, addr);
 }
 
 void Simulator::SendReply(const Datagram& to, const std::vector<uint8_t>& bytes) {

@@ -46,6 +46,8 @@ struct Datagram {
     std::string Hex() const;
 };
 
+class Simulator;
+
 // A request as a handler sees it.
 struct Request {
     const Datagram& datagram;
@@ -66,9 +68,12 @@ struct Response {
     void Bytes(const void* p, size_t n) {
         data.insert(data.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
     }
-};
+    void Zeros(size_t n) { data.insert(data.end(), n, 0); }
 
-class Simulator;
+    // Runs on the sim thread once the reply is out (or dropped): datagrams
+    // that follow it, such as the pages of a block transfer.
+    std::function<void(Simulator& sim)> then;
+};
 using Handler = std::function<void(Simulator& sim, const Request& request, Response& response)>;
 
 class Simulator {
@@ -87,6 +92,11 @@ class Simulator {
 
     // The command table.
     void Register(uint16_t code, Handler handler);
+
+    // Sends a datagram of a handler's own to the sender of a request.
+    void SendTo(const Datagram& to, const void* data, size_t size);
+    // False once Stop has begun: long follow-ups end early.
+    bool running() const { return running_.load(); }
 
     // Everything received, in order.
     std::vector<Datagram> Received() const;
