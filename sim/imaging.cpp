@@ -48,6 +48,10 @@ void On(Simulator& sim, uint16_t code, Body body) {
         Locked state(s);
         // A forced status refuses the command before it changes anything;
         // the two commands whose verdict is a result field force that field.
+        if (state->silent.count(code)) {
+            r.send = false;
+            return;
+        }
         auto forced = state->forced.find(code);
         if (forced != state->forced.end() && code != 113 && code != 116) {
             r.status = forced->second;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <set>
 
 #include "sim/simulator.h"
 
@@ -44,6 +45,7 @@ struct ImagingState {
     // A forced answer per command code: the status, or for scmd_set_frame_size
     // and scmd_set_scale_factor the result field the client reads.
     std::map<uint16_t, int16_t> forced;
+    std::set<uint16_t> silent;  // commands that get no reply at all
 
     // Pulses per second of a motor speed (0 to 4).
     static double PulsesPerSecond(int speed) { return 250.0 * (speed + 1); }
