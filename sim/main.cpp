@@ -5,8 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "sim/memory_card.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -26,6 +30,7 @@ void Usage(FILE* out) {
         out,
         "usage: kestsim [--bind ADDR] [--port N] [--model CODE] [--version N]\n"
         "               [--program-version N] [--password TEXT] [--log FILE]\n"
+        "               [--card-file NAME:BYTES]... [--page-size N]\n"
         "\n"
         "A simulated camera that answers the camera command protocol on UDP.\n"
         "  --bind ADDR            address to listen on (default 127.0.0.1)\n"
@@ -36,6 +41,10 @@ void Usage(FILE* out) {
         "  --program-version N    program version (default 20)\n"
         "  --password TEXT        the camera's main password\n"
         "  --log FILE             write every received datagram as a line of hex\n"
+        "  --card-file NAME:BYTES put a recorded file of BYTES pattern bytes on the\n"
+        "                         memory card (repeatable)\n"
+        "  --page-size N          page size of the block transfers, 323 to 1498\n"
+        "                         (default 1024)\n"
         "Runs until interrupted (SIGINT, SIGTERM). SIGHUP simulates a restart: the\n"
         "next replies carry the start flag until the client clears it.\n");
 }
@@ -52,6 +61,8 @@ bool ParseInt(const char* text, int& out) {
 
 int main(int argc, char** argv) {
     kest::sim::SimConfig config;
+    std::vector<std::pair<std::string, size_t>> card_files;
+    int page_size = 1024;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -81,6 +92,14 @@ int main(int argc, char** argv) {
             config.password = value;
         } else if (arg == "--log") {
             config.log_path = value;
+        } else if (arg == "--card-file") {
+            const std::string v = value;
+            const size_t colon = v.rfind(':');
+            ok = colon != std::string::npos && colon > 0 && colon < 32 &&
+                 ParseInt(v.c_str() + colon + 1, n) && n >= 0;
+            if (ok) card_files.emplace_back(v.substr(0, colon), size_t(n));
+        } else if (arg == "--page-size") {
+            ok = ParseInt(value, page_size) && page_size >= 323 && page_size <= 1498;
         } else {
             std::fprintf(stderr, "kestsim: unknown option %s\n", arg.c_str());
             Usage(stderr);
@@ -93,6 +112,14 @@ int main(int argc, char** argv) {
     }
 
     kest::sim::Simulator sim(config);
+    {
+        std::lock_guard lock(sim.state_mutex());
+        auto& card = sim.State<kest::sim::MemoryCardState>();
+        card.SetPageSize(page_size);
+        uint32_t seed = 1;
+        for (const auto& [name, bytes] : card_files)
+            card.AddFile(name, kest::sim::PatternBytes(bytes, seed++));
+    }
     if (!sim.Start()) {
         std::fprintf(stderr, "kestsim: cannot listen on %s:%u: %s\n", config.bind_address.c_str(),
                      unsigned(config.port), std::strerror(errno));
