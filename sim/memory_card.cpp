@@ -3,9 +3,11 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <random>
+#include <thread>
 
 #include "platform/ticks.h"
 
@@ -60,11 +62,7 @@ void SendBurst(Simulator& sim, const Burst& b) {
         }
         if (page % per_burst == 0 && page < b.transfer.page_count) {
             if (b.burst_interval_ms > 0) platform::SleepMs(uint32_t(b.burst_interval_ms));
-            if (b.pause_us > 0) {
-                const uint64_t until = platform::MonotonicMicros() + b.pause_us;
-                while (platform::MonotonicMicros() < until) {
-                }
-            }
+            if (b.pause_us > 0) std::this_thread::sleep_for(std::chrono::microseconds(b.pause_us));
         }
     }
 }
