@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -31,13 +32,13 @@ std::vector<uint8_t> Pattern(size_t n) {
 
 std::vector<uint8_t> Page(uint16_t seq, uint16_t number, uint16_t count, const uint8_t* data,
                           uint16_t length, uint32_t total) {
-    std::vector<uint8_t> d(28, 0);
+    std::vector<uint8_t> d(28 + size_t(length), 0);
     StoreU16(&d[0], seq);
     StoreU16(&d[16], number);
     StoreU16(&d[18], count);
     StoreU16(&d[20], length);
     ByteWriter(&d[24], 4).U32(total);
-    d.insert(d.end(), data, data + length);
+    if (length) std::memcpy(d.data() + 28, data, length);
     return d;
 }
 
@@ -276,9 +277,11 @@ TEST_F(BlockTransferTest, AnotherPageInPlaceOfTheWantedOneIsNeverStored) {
 TEST_F(BlockTransferTest, PageNumbersZeroAndPastTheCountFail) {
     for (uint16_t bad : {uint16_t(0), uint16_t(6)}) {
         ScriptedCamera cam;
-        cam.burst = [&cam, bad](uint16_t seq) {
-            return std::vector<std::vector<uint8_t>>{cam.PageOf(seq, 1),
-                                                     Page(seq, bad, 5, cam.data.data(), 10, 4321)};
+        // The script outlives this loop pass: it keeps copies.
+        const ScriptedCamera base = cam;
+        cam.burst = [base, bad](uint16_t seq) {
+            return std::vector<std::vector<uint8_t>>{base.PageOf(seq, 1),
+                                                     Page(seq, bad, 5, base.data.data(), 10, 4321)};
         };
         Script(cam);
         if (!camera_.session_open()) Open();
@@ -297,24 +300,24 @@ TEST_F(BlockTransferTest, PagesThatDoNotFitAreRefused) {
     const std::vector<uint8_t> data = Pattern(1498);
     const Case cases[] = {
         {"length past the datagram",
-         [&](uint16_t s) {
+         [data](uint16_t s) {
              auto p = Page(s, 1, 2, data.data(), 100, 200);
              StoreU16(&p[20], 500);
              return p;
          }},
-        {"too short for a page", [&](uint16_t s) { return Page(s, 1, 1, data.data(), 0, 0); }},
+        {"too short for a page", [data](uint16_t s) { return Page(s, 1, 1, data.data(), 0, 0); }},
         {"more pages than the table",
-         [&](uint16_t s) { return Page(s, 1, 65001, data.data(), 1000, 65001000); }},
+         [data](uint16_t s) { return Page(s, 1, 65001, data.data(), 1000, 65001000); }},
         {"total past 100 MiB",
-         [&](uint16_t s) { return Page(s, 1, 2, data.data(), 1000, 104857601); }},
+         [data](uint16_t s) { return Page(s, 1, 2, data.data(), 1000, 104857601); }},
         {"last page that does not divide",
-         [&](uint16_t s) { return Page(s, 3, 3, data.data(), 100, 1001); }},
+         [data](uint16_t s) { return Page(s, 3, 3, data.data(), 100, 1001); }},
     };
     for (const Case& c : cases) {
         ScriptedCamera cam;
-        cam.burst = [&c](uint16_t seq) {
-            auto p = c.page(seq);
-            if (std::string(c.what) == "too short for a page") p.resize(20);
+        cam.burst = [page = c.page, what = std::string(c.what)](uint16_t seq) {
+            auto p = page(seq);
+            if (what == "too short for a page") p.resize(20);
             return std::vector<std::vector<uint8_t>>{p};
         };
         Script(cam);
@@ -327,7 +330,7 @@ TEST_F(BlockTransferTest, FileListPagesMayNotPassTheListBuffer) {
     Open();
     ScriptedCamera cam;
     const std::vector<uint8_t> data = Pattern(1000);
-    cam.burst = [&](uint16_t seq) {
+    cam.burst = [data](uint16_t seq) {
         // 4000 pages of 1000 bytes would need 4 MB.
         return std::vector<std::vector<uint8_t>>{Page(seq, 1, 4000, data.data(), 1000, 4000000)};
     };
@@ -336,7 +339,7 @@ TEST_F(BlockTransferTest, FileListPagesMayNotPassTheListBuffer) {
     EXPECT_EQ(camera_.FetchFileList("list.bin", &count, options_, &report_), kTransferFailed);
     EXPECT_FALSE(Exists("list.bin"));
     // A signed count: 40000 reads as negative.
-    cam.burst = [&](uint16_t seq) {
+    cam.burst = [data](uint16_t seq) {
         return std::vector<std::vector<uint8_t>>{Page(seq, 1, 40000, data.data(), 10, 400000)};
     };
     Script(cam);
