@@ -1,5 +1,7 @@
 // The command families the simulator answers, each registered by its own file.
 #include "sim/alarms.h"
+#include "sim/imaging.h"
+#include "sim/memory_card.h"
 #include "sim/services.h"
 #include "sim/simulator.h"
 #include "sim/stream.h"
@@ -11,6 +13,8 @@ void RegisterFamilies(Simulator& sim) {
     // shares the resend and frame-end codes with the block transfers.
     RegisterIdentity(sim);
     RegisterServices(sim);
+    RegisterImaging(sim);
+    RegisterMemoryCard(sim);
     RegisterAlarms(sim);
     RegisterDiscovery(sim);
     RegisterStream(sim);

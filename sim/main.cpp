@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "sim/alarms.h"
 #include "sim/rtsp_server.h"
 #include "sim/services.h"
+#include "sim/memory_card.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -38,6 +40,7 @@ void Usage(FILE* out) {
         "               [--rtsp-port N | --no-rtsp] [--rtp-port N] [--stream FILE]\n"
         "               [--frame-rate N] [--loop] [--rtsp-status METHOD=CODE]\n"
         "               [--state FILE]\n"
+        "               [--card-file NAME:BYTES]... [--page-size N]\n"
         "\n"
         "A simulated camera that answers the camera command protocol on UDP.\n"
         "  --bind ADDR            address to listen on (default 127.0.0.1)\n"
@@ -61,6 +64,10 @@ void Usage(FILE* out) {
         "  --state FILE           load the camera's settings from FILE at start (when it\n"
         "                         exists) and save them there at exit; without --bind\n"
         "                         it listens on the saved address when that is loopback\n"
+        "  --card-file NAME:BYTES put a recorded file of BYTES pattern bytes on the\n"
+        "                         memory card (repeatable)\n"
+        "  --page-size N          page size of the block transfers, 323 to 1498\n"
+        "                         (default 1024)\n"
         "Runs until interrupted (SIGINT, SIGTERM). SIGHUP simulates a restart: the\n"
         "next replies carry the start flag until the client clears it.\n");
 }
@@ -86,6 +93,8 @@ int main(int argc, char** argv) {
     std::vector<std::pair<std::string, int>> rtsp_statuses;
     std::string state_path;
     bool bind_given = false;
+    std::vector<std::pair<std::string, size_t>> card_files;
+    int page_size = 1024;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -149,6 +158,14 @@ int main(int argc, char** argv) {
             if (ok) rtsp_statuses.emplace_back(std::string(value, eq), n);
         } else if (arg == "--state") {
             state_path = value;
+        } else if (arg == "--card-file") {
+            const std::string v = value;
+            const size_t colon = v.rfind(':');
+            ok = colon != std::string::npos && colon > 0 && colon < 32 &&
+                 ParseInt(v.c_str() + colon + 1, n) && n >= 0;
+            if (ok) card_files.emplace_back(v.substr(0, colon), size_t(n));
+        } else if (arg == "--page-size") {
+            ok = ParseInt(value, page_size) && page_size >= 323 && page_size <= 1498;
         } else {
             std::fprintf(stderr, "kestsim: unknown option %s\n", arg.c_str());
             Usage(stderr);
@@ -171,6 +188,14 @@ int main(int argc, char** argv) {
     if (!state_path.empty() && kest::sim::LoadState(sim, state_path)) {
         if (bind_given) kest::sim::SetCameraAddress(sim, config.bind_address);
         std::fprintf(stderr, "kestsim: settings loaded from %s\n", state_path.c_str());
+    }
+    {
+        std::lock_guard lock(sim.state_mutex());
+        auto& card = sim.State<kest::sim::MemoryCardState>();
+        card.SetPageSize(page_size);
+        uint32_t seed = 1;
+        for (const auto& [name, bytes] : card_files)
+            card.AddFile(name, kest::sim::PatternBytes(bytes, seed++));
     }
     if (!sim.Start()) {
         std::fprintf(stderr, "kestsim: cannot listen on %s:%u: %s\n", config.bind_address.c_str(),

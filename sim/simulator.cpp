@@ -178,6 +178,7 @@ void Simulator::Handle(const Datagram& d) {
     if (!gate_ || !gate_(*this, request, response)) it->second(*this, request, response);
     if (response.send) Reply(d, response);
     if (response.after_reply) response.after_reply(*this);
+    if (response.then) response.then(*this);
 }
 
 void Simulator::Reply(const Datagram& d, const Response& response) {
@@ -204,6 +205,13 @@ void Simulator::Reply(const Datagram& d, const Response& response) {
         SendReply(d, stale);
     }
     SendReply(d, reply);
+}
+
+void Simulator::SendTo(const Datagram& to, const void* data, size_t size) {
+    const sockaddr_in addr = platform::MakeAddress(to.from_ip, to.from_port);
+    std::lock_guard lock(fault_mutex_);
+    platform::UdpSocket& s = alternate_.is_open() ? alternate_ : socket_;
+    s.SendTo(data, size, addr);
 }
 
 void Simulator::SendReply(const Datagram& to, const std::vector<uint8_t>& bytes) {

@@ -52,6 +52,8 @@ struct Datagram {
     std::string Hex() const;
 };
 
+class Simulator;
+
 // A request as a handler sees it.
 struct Request {
     const Datagram& datagram;
@@ -77,8 +79,12 @@ struct Response {
     void Bytes(const void* p, size_t n) {
         data.insert(data.end(), static_cast<const uint8_t*>(p), static_cast<const uint8_t*>(p) + n);
     }
-};
+    void Zeros(size_t n) { data.insert(data.end(), n, 0); }
 
+    // Runs on the sim thread once the reply is out (or dropped): datagrams
+    // that follow it, such as the pages of a block transfer.
+    std::function<void(Simulator& sim)> then;
+};
 using Handler = std::function<void(Simulator& sim, const Request& request, Response& response)>;
 // Sees every request before its handler; true when it has answered instead.
 using Gate = std::function<bool(Simulator& sim, const Request& request, Response& response)>;
@@ -122,6 +128,11 @@ class Simulator {
     bool MoveTo(const std::string& address);
     // The address it listens on.
     std::string address() const;
+
+    // Sends a datagram of a handler's own to the sender of a request.
+    void SendTo(const Datagram& to, const void* data, size_t size);
+    // False once Stop has begun: long follow-ups end early.
+    bool running() const { return running_.load(); }
 
     // Everything received, in order.
     std::vector<Datagram> Received() const;

@@ -164,6 +164,14 @@ void Poll(Simulator& sim, const Request& request, Response& response) {
     ++st.frames_sent;
 }
 
+// True when the identifier is the current frame's (resends and frame ends of
+// the picture stream); the block transfers use other identifiers.
+bool OwnsIdentifier(Simulator& s, uint16_t id) {
+    std::lock_guard lock(s.state_mutex());
+    const StreamState& st = s.State<StreamState>();
+    return id == st.picture_id && !st.packets.empty();
+}
+
 }  // namespace
 
 std::vector<uint8_t> CameraHeader(int model, const std::vector<uint8_t>& tables, int reverse,
@@ -199,18 +207,20 @@ std::vector<uint8_t> CameraHeader(int model, const std::vector<uint8_t>& tables,
 void RegisterStream(Simulator& sim) {
     sim.Register(128, Poll);
     sim.Register(129, Poll);
-    if (!sim.Handles(112)) {
-        // scmd_set_jpeg_mode: +12 picture mode, +14 frame-rate index.
-        sim.Register(112, [](Simulator& s, const Request& r, Response& out) {
-            ByteReader body = r.body;
-            body.Skip(8);
+    // scmd_set_jpeg_mode: +12 picture mode, +14 frame-rate index. The stream
+    // notes them; the imaging commands, when present, answer.
+    sim.Wrap(112, [](Simulator& s, const Request& r, Response& out, const Handler& previous) {
+        ByteReader body = r.body;
+        body.Skip(8);
+        {
             std::lock_guard lock(s.state_mutex());
             StreamState& st = s.State<StreamState>();
             st.jpeg_mode = body.U16();
             st.frame_rate_index = body.I16();
-            out.status = 0;
-        });
-    }
+        }
+        if (previous) return previous(s, r, out);
+        out.status = 0;
+    });
     // Re-sent packets and frame ends carry the picture identifier; other
     // identifiers belong to the block transfers.
     sim.Wrap(240, [](Simulator& s, const Request& r, Response& out, const Handler& previous) {
@@ -218,13 +228,14 @@ void RegisterStream(Simulator& sim) {
         body.Skip(8);
         const uint16_t id = body.U16();
         const int number = body.I16();
-        std::lock_guard lock(s.state_mutex());
-        StreamState& st = s.State<StreamState>();
-        if (id != st.picture_id || st.packets.empty()) {
+        if (!OwnsIdentifier(s, id)) {
+            // The block transfers' identifiers: theirs to answer, outside our lock.
             if (previous) return previous(s, r, out);
             out.send = false;
             return;
         }
+        std::lock_guard lock(s.state_mutex());
+        StreamState& st = s.State<StreamState>();
         ++st.resends;
         out.status = 0;
         out.U16(0);
@@ -240,13 +251,13 @@ void RegisterStream(Simulator& sim) {
         ByteReader body = r.body;
         body.Skip(8);
         const uint16_t id = body.U16();
-        std::lock_guard lock(s.state_mutex());
-        StreamState& st = s.State<StreamState>();
-        if (id != st.picture_id || st.packets.empty()) {
+        if (!OwnsIdentifier(s, id)) {
             if (previous) return previous(s, r, out);
             out.status = 0;
             return;
         }
+        std::lock_guard lock(s.state_mutex());
+        StreamState& st = s.State<StreamState>();
         ++st.frames_completed;
         st.packets.clear();
         out.status = 0;

@@ -121,6 +121,57 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     void AboutBox();
 
     // Imaging, motors, lens, motion detection, camera files (methods_imaging.cpp).
+    int16_t SetCameraFrameRate(int16_t Rate);
+    int16_t GetCameraFrameRate(int16_t& Rate);
+    int16_t GetMotorPos(int16_t& Pan, int16_t& Tilt);
+    int16_t MoveMotorPos(int16_t Pan, int16_t Tilt, int16_t Speed);
+    int16_t SetFrameSize(int16_t HSize, int16_t VSize);
+    int16_t GetFrameSize(int16_t& HSize, int16_t& VSize);
+    int16_t GetZoomPositon(int16_t& ZoomPos);
+    int16_t SetZoomPosition(int16_t ZoomPos, int16_t Speed);
+    int16_t GetFocusPosition(int16_t& Mode, int16_t& Level);
+    int16_t SetFocusPosition(int16_t Mode, int16_t ManualLevel);
+    int16_t GetIrisLevel(int16_t& Mode, int16_t& AutoLevel, int16_t& ManualLevel);
+    int16_t SetIrisLevel(int16_t Mode, int16_t AutoLevel, int16_t ManualLevel);
+    int16_t GetCameraUpsideDown(bool& UpsideDown);
+    int16_t SetCameraUpsideDown(bool UpsideDown);
+    int16_t SetMotorTableEntry(int16_t Index);
+    int16_t MoveMotorTable(int16_t Index);
+    int16_t GetCompressionRate(int16_t& CompressionRate);
+    int16_t SetCompressionRate(int16_t CompressionRate);
+    int16_t GetCameraInformation(int16_t Register, int16_t& Data);
+    int16_t SetCameraInformation(int16_t Register, int16_t Data);
+    int16_t GetLocalFilelist(int32_t& FileCount, const std::string& FilePass, int16_t BurstCount,
+                             int16_t BurstInterval);
+    int16_t GetLocalRecFile(const std::string& Filename, int16_t BurstCount, int16_t BurstInterval,
+                            int32_t FileGetTimeOut);
+    int16_t SetMotionDetectInformation(int16_t MotionDetect, int16_t UpdateSec, int16_t DetectSec,
+                                       int16_t Mask);
+    int16_t GetMotionDetectInformation(int16_t& MotionDetect, int16_t& UpdateSec,
+                                       int16_t& DetectSec, int16_t& Mask);
+    int16_t SetAreaDetailInformation(int16_t y, int16_t Percent, int16_t DiffAverage);
+    int16_t GetAreaDetailInformation(int16_t& y, int16_t& Percent, int16_t& DiffAverage);
+    int16_t UpdateMotionDetectBase();
+    int16_t SetSingleAreaInformation(int16_t Count, int16_t Enable);
+    int16_t SetAreaInformation(BufferRef Area);
+    int16_t GetAreaInformation(BufferRef Area);
+    int16_t GetMotorTableEntry(BufferRef MotorTable);
+    int16_t GetExMotorTableEntry(BufferRef MotorTable);
+    int16_t SetMotionDetectAction(int16_t AlarmOut, int16_t Position, int16_t StartFTP);
+    int16_t GetMotionDetectAction(int16_t& AlarmOut, int16_t& Position, int16_t& StartFTP);
+    int16_t SetCCDDefault();
+    int16_t GetMotorPosPulse(int16_t& Pan, int16_t& Tilt);
+    int16_t MoveMotorPosPulse(int16_t Pan, int16_t Tilt, int16_t Speed);
+    int16_t SetMotorTable(BufferRef MotorTable);
+    int16_t SetExMotorTable(BufferRef MotorTable);
+    int16_t GetImageMode(int16_t& Mode);
+    int16_t SaveReferenceImage(const std::string& Filename);
+    int16_t SetImageMode(int16_t Mode);
+    // Pages received of the page count during GetLocalFilelist,
+    // GetLocalRecFile and SaveReferenceImage, on the caller's thread.
+    void SetTransferProgress(protocol::TransferProgress progress) {
+        transfer_progress_ = std::move(progress);
+    }
 
     // Identity, network, passwords, camera services (methods_services.cpp).
     // Address parameters are host buffers laid out as the command's fields; a
@@ -261,6 +312,7 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     bool modified_ = false;
 
     // State of the families of methods.
+    protocol::TransferProgress transfer_progress_;  // imaging
 
     // The alarm socket lives from window creation to window destruction.
     void OpenAlarmSocket();

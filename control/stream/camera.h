@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "control/protocol/block_transfer.h"
 #include "control/protocol/handshake.h"
+#include "control/protocol/imaging.h"
 #include "control/protocol/transport.h"
 #include "control/stream/camera_state.h"
 #include "control/stream/frame_format.h"
@@ -176,6 +178,7 @@ class CKestCamera {
     void set_frame_interval(int32_t ms) { frame_interval_.exchange(ms); }
     int16_t frame_rate_index() const { return frame_rate_index_.load(); }
     void set_frame_rate_index(int16_t index) { frame_rate_index_.store(index); }
+    // 2 for single pictures, 3 while reception runs continuously.
     void set_picture_mode(int32_t mode) { picture_mode_.store(mode); }
     int32_t picture_mode() const { return picture_mode_.load(); }
     uint32_t sequence_seed() const { return sequence_seed_; }
@@ -224,6 +227,54 @@ class CKestCamera {
     int16_t motion_flag() const { return motion_flag_; }
     int32_t frame_counter() const { return frame_counter_; }
 
+    // Imaging, motors, lens and the block transfers (camera_imaging.cpp). The
+    // accessors give -200 without an open session and -100 for a missing
+    // output, and otherwise run the command.
+
+    // The frame interval (ms) of a frame-rate index, -1 for an unlisted one.
+    static int32_t FrameIntervalOf(int32_t index);
+    // Frames per second of a camera frame-rate code, 0 when not in the table;
+    // and the code of a rate, -1 when none.
+    static int32_t FramesPerSecondOf(int32_t code);
+    static int32_t FrameRateCodeOf(int32_t frames_per_second);
+
+    // Stores the index (also an unlisted one), refuses an unlisted one with
+    // -10, stores its interval and sends it with the session's picture mode.
+    int32_t SetFrameRateIndex(int16_t index, int16_t* status = nullptr);
+    // Selector 0, 1 or 2 (160 x 120, 320 x 240, 640 x 480), else -10.
+    int32_t SetFrameSizeSelector(int32_t selector);
+    int32_t SetScaleFactorCode(int16_t code);
+    int32_t GetScaleFactorCode();
+    // Motor reads: a successful one marks the motors as moving.
+    int32_t GetMotorPos(int16_t axis, int16_t* position);
+    int32_t GetMotorTable(protocol::MotorTable* table);
+    int32_t GetExMotorTable(protocol::ExMotorTable* table);
+    int32_t SetExMotorTable(const protocol::ExMotorTable* table);
+    int32_t GetLens(protocol::LensRecord* lens);
+    // Keeps the zoom position the camera hands back.
+    int32_t SetLens(const protocol::LensWrite& values, protocol::LensWrite* now);
+
+    int32_t FetchFileList(const std::string& local_file, int32_t* file_count,
+                          const protocol::TransferOptions& options,
+                          protocol::TransferReport* report = nullptr);
+    int32_t FetchRecordedFile(const std::string& name, int32_t file_get_timeout,
+                              const protocol::TransferOptions& options,
+                              protocol::TransferReport* report = nullptr);
+    int32_t FetchReferencePicture(const std::string& local_file,
+                                  const protocol::TransferOptions& options,
+                                  protocol::TransferReport* report = nullptr);
+
+    int32_t frame_width() const { return frame_width_.load(); }
+    int32_t frame_height() const { return frame_height_.load(); }
+    int32_t scale_factor_code() const { return scale_factor_code_.load(); }
+    int32_t motor_state() const { return motor_state_.load(); }
+    int16_t zoom_position() const { return zoom_position_.load(); }
+    // The last block transfer: its failing value, the sequence of its end
+    // request and its length.
+    int32_t transfer_result() const { return transfer_result_.load(); }
+    uint16_t transfer_sequence() const { return transfer_sequence_.load(); }
+    uint32_t transfer_length() const { return transfer_length_.load(); }
+
   private:
     void ReadSettings();
 
@@ -255,6 +306,20 @@ class CKestCamera {
     int16_t motion_flag_ = 0;
     int16_t reported_motion_flag_ = 0;
     int32_t frame_counter_ = 0;
+
+    // Imaging state; the picture loop reads some of it from its own thread.
+    void NoteTransfer(int32_t result, const protocol::TransferReport& report);
+    std::atomic<int32_t> frame_interval_{33};
+    std::atomic<int16_t> frame_rate_index_{0};
+    std::atomic<int32_t> picture_mode_{2};
+    std::atomic<int32_t> frame_width_{640};
+    std::atomic<int32_t> frame_height_{480};
+    std::atomic<int32_t> scale_factor_code_{0};
+    std::atomic<int32_t> motor_state_{0};
+    std::atomic<int16_t> zoom_position_{0};
+    std::atomic<int32_t> transfer_result_{0};
+    std::atomic<uint16_t> transfer_sequence_{0};
+    std::atomic<uint32_t> transfer_length_{0};
     FrameRecord frame_;
     std::unique_ptr<uint8_t[]> receive_buffer_;
 
@@ -285,9 +350,6 @@ class CKestCamera {
     std::unique_ptr<uint8_t[]> presented_jpeg_;
     size_t presented_length_ = 0;
     uint16_t last_delivered_frame_ = 0;
-    std::atomic<int32_t> frame_interval_{33};
-    std::atomic<int16_t> frame_rate_index_{0};
-    std::atomic<int32_t> picture_mode_{2};
     uint32_t sequence_seed_ = 0;
     PictureReceiver receiver_{*this};  // last: its thread uses the fields above
 };

@@ -1,5 +1,6 @@
 #include "tools/kestctl/host.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -112,6 +113,24 @@ std::string VariantJson(const Variant& v) {
 Host::Host() : ctrl_(std::make_unique<kest::CKestCtrl>()) {
     ctrl_->AttachWindow(loop_.CreateWindow(ctrl_.get()));
     ctrl_->Advise(this);
+    // Camera file downloads (GetLocalRecFile, GetLocalFilelist,
+    // SaveReferenceImage) draw their progress on stderr.
+    ctrl_->SetTransferProgress([](int32_t received, int32_t count) {
+        std::fputs(ProgressBar(received, count).c_str(), stderr);
+        if (received >= count) std::fputc('\n', stderr);
+        std::fflush(stderr);
+    });
+}
+
+std::string ProgressBar(int32_t received, int32_t count) {
+    constexpr int kWidth = 40;
+    const int32_t total = count > 0 ? count : 1;
+    const int32_t done = std::clamp<int32_t>(received, 0, total);
+    const int filled = int(int64_t(done) * kWidth / total);
+    std::string bar =
+        "\r[" + std::string(size_t(filled), '#') + std::string(size_t(kWidth - filled), '.') + "] ";
+    bar += std::to_string(done) + "/" + std::to_string(count) + " pages";
+    return bar;
 }
 
 Host::~Host() {

@@ -55,4 +55,7 @@ class Host final : public kest::_DKestEvents {
 
 std::string VariantJson(const kest::Variant& v);
 
+// One redraw of the download progress bar: "\r[####....] 12/201 pages".
+std::string ProgressBar(int32_t received, int32_t count);
+
 }  // namespace kestctl

@@ -43,6 +43,8 @@ call METHOD [ARG...]
     buffer (out)     size:N          N zero bytes for the method to fill
   Texts print as JSON strings (bytes 0x80-0xFF as the Latin-1 characters of the
   same number), buffers as lowercase hex.
+  Camera file downloads (GetLocalRecFile, GetLocalFilelist, SaveReferenceImage)
+  draw a progress bar of the pages received on stderr.
   Exit status: 0 when the method returned 0, 1 for any other method result,
   2 for a usage or dispatch error (one line on stderr).
 
