@@ -231,7 +231,9 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     int16_t SetHTTPPort(int16_t PortNo);
     int16_t GetHTTPPort(int16_t& PortNo);
 
-    // Picture stream, time stamp and lattice (methods_stream.cpp).
+    // Picture stream, time stamp and lattice (methods_download.cpp, methods_stream.cpp).
+    int16_t StartDownloading();
+    int16_t StopDownloading();
     int16_t SetTimeStamp(bool Enable, int16_t TextRed, int16_t TextGreen, int16_t TextBlue,
                          int16_t BackRed, int16_t BackGreen, int16_t BackBlue, int16_t Style,
                          int16_t BackMode, int16_t x, int16_t y);

@@ -8,6 +8,13 @@ namespace kest::rows {
 using namespace typelib_builder;
 
 void Stream(std::vector<MemberInfo>& lib) {
+    lib.push_back(Method<&CKestCtrl::StartDownloading>(
+        9, "StartDownloading", {},
+        "Starts the live picture stream; NewImage fires for every picture.",
+        "scmd_get_passwd_enable, scmd_get_capt_speed, scmd_set_jpeg_mode, "
+        "scmd_get_multicast_mode, scmd_get_comp_data"));
+    lib.push_back(Method<&CKestCtrl::StopDownloading>(10, "StopDownloading", {},
+                                                      "Stops the picture stream; always 0."));
     lib.push_back(Method<&CKestCtrl::SetTimeStamp>(
         49, "SetTimeStamp",
         {{"Enable"},

@@ -177,3 +177,22 @@ TEST_F(KestctlTest, AlarmsPrintsEveryAlarmBetweenRegisterAndDeregister) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KestctlTest, SessionStreamsPicturesAndStops) {
+    Output r = Kestctl(Flags() + " session",
+                       "call StartDownloading\nwait-event NewImage 5000\nwait-event NewImage "
+                       "5000\ncall StopDownloading\nwait 50\n");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out.rfind("{\"method\":\"StartDownloading\",\"dispid\":9,\"result\":0}\n", 0), 0u);
+    EXPECT_NE(r.out.find("{\"wait-event\":\"NewImage\",\"fired\":true}"), std::string::npos);
+    EXPECT_NE(r.out.find("{\"event\":\"ChangeFrameSize\",\"dispid\":5,\"args\":{\"Width\":640,"
+                         "\"Height\":480}}"),
+              std::string::npos);
+    EXPECT_NE(
+        r.out.find("{\"event\":\"EndDownloading\",\"dispid\":15,\"args\":{\"ErrorCode\":101}}"),
+        std::string::npos);
+}
+
+}  // namespace
