@@ -130,9 +130,16 @@ void KestWidget::OnEvent(const kest::MemberInfo& event, std::span<const kest::Va
 }
 
 void KestWidget::paintEvent(QPaintEvent*) {
-    // Until the control draws pictures, its whole bounds show the face colour.
+    const QColor face = palette().color(QPalette::Button);
+    kest::platform::Surface surface(width(), height());
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Button));
+    if (surface.empty()) return;
+    m_ctrl->Draw(surface, {0, 0, width(), height()},
+                 {uint8_t(face.red()), uint8_t(face.green()), uint8_t(face.blue())});
+    // The surface's rows are red-green-blue, top row first.
+    const QImage image(surface.row(0), surface.width(), surface.height(),
+                       qsizetype(surface.stride()), QImage::Format_RGB888);
+    painter.drawImage(0, 0, image);
 }
 
 void KestWidget::fireMouse(int32_t dispid, QMouseEvent* event) {

@@ -18,6 +18,7 @@
 #include "control/stream/camera.h"
 #include "platform/host_ui.h"
 #include "platform/message_window.h"
+#include "platform/surface.h"
 #include "platform/udp_socket.h"
 
 namespace kest {
@@ -277,6 +278,11 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     const std::string& temp_file_path() const { return temp_file_path_; }
     bool modified() const { return modified_; }
     CKestCamera* camera() const { return camera_.get(); }
+
+    // Paints the control into target within bounds: the camera's current
+    // picture at its display size, stretched to the bounds or at the top-left
+    // with the face colour right of and below it. Host's thread.
+    void Draw(platform::Surface& target, const platform::Rect& bounds, platform::Rgb face);
 
     // Window messages and timers, on the window's thread.
     intptr_t OnMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;

@@ -1,4 +1,6 @@
 // StartDownloading and StopDownloading: the live picture stream of the control.
+#include <algorithm>
+
 #include "control/facade/ctrl.h"
 #include "control/protocol/handshake.h"
 #include "control/protocol/identity.h"
@@ -79,6 +81,33 @@ int16_t CKestCtrl::StartDownloading() {
         if (open == 0) camera.CloseSession();
     }
     return int16_t(started);
+}
+
+void CKestCtrl::Draw(platform::Surface& target, const platform::Rect& bounds,
+                     platform::Rgb face) {
+    if (!camera_) {
+        target.Fill(bounds, face);
+        return;
+    }
+    // The display size follows the current picture's width.
+    const int32_t width = camera_->presented_width();
+    int32_t w = 320, h = 240;
+    if (width == 640 || width == 704) {
+        w = 640, h = 480;
+    } else if (width == 160 || width == 176) {
+        w = 160, h = 120;
+    }
+    platform::Surface picture(w, h);
+    if (picture.empty()) return;
+    camera_->CopySurface(picture, {0, 0, w, h});
+    if (stretch_) {
+        platform::Stretch(target, bounds, picture, {0, 0, w, h});
+        return;
+    }
+    target.Fill({bounds.x + w, bounds.y, bounds.width - w, bounds.height}, face);
+    target.Fill({bounds.x, bounds.y + h, std::min(w, bounds.width), bounds.height - h}, face);
+    platform::Copy(target, bounds.x, bounds.y, std::min(w, bounds.width),
+                   std::min(h, bounds.height), picture, 0, 0);
 }
 
 int16_t CKestCtrl::StopDownloading() {
