@@ -77,9 +77,11 @@ CKestCtrl::CKestCtrl() {
     camera_ = std::make_unique<CKestCamera>(instance_name_);
     camera_->AddListener(this);
     camera_->set_reply_wait(uint32_t(timeout_));
+    InitRecordPlay();
 }
 
 CKestCtrl::~CKestCtrl() {
+    record_play_.reset();  // a running recording is stopped with its header completed
     if (!temp_file_path_.empty()) unlink(temp_file_path_.c_str());
     if (camera_) {
         camera_->CloseSession();
@@ -254,6 +256,7 @@ void CKestCtrl::OnTimer(uint32_t) {}
 void CKestCtrl::HandleNewImage() {
     if (!camera_) return;
     FireEvent(2, {});
+    RecordNewImage();
     // The receive thread presents the next picture only after this release.
     camera_->LockPresentation(2);
     if (window_) window_->Invalidate();
