@@ -13,9 +13,18 @@ namespace kest::rec {
 
 namespace {
 
-void StoreTime(ByteWriter& w, const RecTime& t) {
-    w.U16(t.year).U16(t.month).U16(t.day_of_week).U16(t.day);
-    w.U16(t.hour).U16(t.minute).U16(t.second).U16(t.millisecond);
+// Writes into bytes that are already there (a ByteWriter would zero the
+// bytes it seeks over).
+void StoreTime(uint8_t* at, const RecTime& t) {
+    const uint16_t v[8] = {t.year, t.month,  t.day_of_week, t.day,
+                           t.hour, t.minute, t.second,      t.millisecond};
+    for (int i = 0; i < 8; ++i)
+        StoreU16(at + 2 * i, v[i]);
+}
+
+void StoreU32(uint8_t* at, uint32_t v) {
+    StoreU16(at, uint16_t(v));
+    StoreU16(at + 2, uint16_t(v >> 16));
 }
 
 RecTime LoadTime(ByteReader& r) {
@@ -202,18 +211,15 @@ RecHeader RecHeader::Parse(const HeaderBytes& bytes) {
 
 void RecHeader::CompleteInto(HeaderBytes& bytes) const {
     bytes[kFlagOffset] = 0;
-    ByteWriter w(bytes.data(), bytes.size());
-    w.Seek(kFirstTimeOffset);
-    StoreTime(w, first);
-    StoreTime(w, last);
+    StoreTime(bytes.data() + kFirstTimeOffset, first);
+    StoreTime(bytes.data() + kLastTimeOffset, last);
     std::memset(bytes.data() + kNamesOffset, 0, kNameSlots * kNameSlotSize);
     for (size_t i = 0; i < names.size() && i < kNameSlots; ++i) {
         // A slot keeps its terminating zero.
         std::memcpy(bytes.data() + kNamesOffset + i * kNameSlotSize, names[i].data(),
                     std::min(names[i].size(), kNameSlotSize - 1));
     }
-    ByteWriter c(bytes.data(), bytes.size());
-    c.Seek(kCountOffset).U32(count);
+    StoreU32(bytes.data() + kCountOffset, count);
 }
 
 std::optional<RecordComment> ParseRecordComment(std::span<const uint8_t> head) {
@@ -373,12 +379,9 @@ bool RepairFile(const std::string& path, RepairReport& report, std::string& erro
     // area stays as the file has it.
     HeaderBytes fixed = bytes;
     fixed[kFlagOffset] = 0;
-    ByteWriter w(fixed.data(), fixed.size());
-    w.Seek(kFirstTimeOffset);
-    StoreTime(w, header.first);
-    StoreTime(w, header.last);
-    ByteWriter c(fixed.data(), fixed.size());
-    c.Seek(kCountOffset).U32(header.count);
+    StoreTime(fixed.data() + kFirstTimeOffset, header.first);
+    StoreTime(fixed.data() + kLastTimeOffset, header.last);
+    StoreU32(fixed.data() + kCountOffset, header.count);
     if (pwrite(f.fd, fixed.data(), fixed.size(), 0) != ssize_t(fixed.size()) || fsync(f.fd) != 0) {
         return error = std::strerror(errno), false;
     }
