@@ -98,7 +98,6 @@ bool RecFileReader::OpenCurrent() {
         return false;
     }
     file_size_ = uint64_t(st.st_size);
-    remaining_ = file_size_ > offset_ ? file_size_ - offset_ : 0;
     return true;
 }
 
@@ -358,7 +357,6 @@ bool RecordPlayManager::ReadRecord(RecFileReader* r, PlayInfo& info) {
         info.format = c.format, info.width = c.width, info.height = c.height;
         info.filename = c.filename;
         r->offset_ += c.size;
-        r->remaining_ = r->file_size_ - std::min(r->offset_, r->file_size_);
         return true;
     }
     return false;

@@ -79,18 +79,16 @@ class RecFileReader {
     int fd_ = -1;
     uint64_t offset_ = rec::kHeaderSize;
     uint64_t file_size_ = 0;
-    uint64_t remaining_ = 0;  // data bytes of the current file after offset_
 };
 
 // Recording options of the manager's start; the control uses the defaults.
 struct RecStartOptions {
     int kind = 1;
     std::string tag = "alm";
-    int32_t retention_days = 0;
-    int32_t parameter = 0;
+    // Post why a start failed (StopRec codes 1 to 4) and the disk warning;
+    // notify_value goes with them as MoreInfo.
     bool notify = false;
     int32_t notify_value = 0;
-    bool companion = false;
     std::string camera;
 };
 

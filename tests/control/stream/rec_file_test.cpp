@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 
 #include "control/stream/camera.h"
 #include "control/stream/record_play.h"
@@ -336,6 +337,43 @@ TEST_F(RecFileTest, DamagedFilesEndTheirPlaybackWithoutHangingOrReadingPastTheEn
     EXPECT_EQ(index.records.size(), 1u);
     EXPECT_EQ(index.end_of_records, 8390 + good.size());
     EXPECT_FALSE(rec::IndexFile(dir_.File("7trunc.rec"), index, error));
+}
+
+// Random damage anywhere in a closed recording: every walk ends, every
+// record it reports lies inside the file, and repair either refuses or
+// leaves a file whose header matches its records.
+TEST_F(RecFileTest, RandomDamageNeverMakesAWalkLeaveTheFile) {
+    const std::string path = dir_.File("whole.rec");
+    Record(path, 3);
+    const auto whole = test::ReadAll(path);
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 300; ++round) {
+        auto damaged = whole;
+        const int edits = 1 + int(rng() % 8);
+        for (int e = 0; e < edits; ++e) {
+            // Half the edits hit the headers and comments, where the lengths are.
+            const size_t at = rng() % 2 ? 8390 + rng() % 2048 : rng() % damaged.size();
+            damaged[at % damaged.size()] = uint8_t(rng());
+        }
+        if (rng() % 4 == 0) damaged.resize(rng() % damaged.size());
+        const std::string f = dir_.File("d.rec");
+        test::WriteAll(f, damaged);
+        rec::FileIndex index;
+        std::string error;
+        if (rec::IndexFile(f, index, error)) {
+            for (const auto& r : index.records) {
+                ASSERT_GE(r.comment.size, r.comment.header_end);
+                ASSERT_LE(r.offset + r.comment.size, damaged.size());
+            }
+        }
+        const auto walked = Walk(f);
+        ASSERT_LE(walked.size(), 3u);
+        rec::RepairReport report;
+        if (rec::RepairFile(f, report, error)) {
+            ASSERT_TRUE(rec::IndexFile(f, index, error));
+            EXPECT_EQ(index.header.count, index.records.size());
+        }
+    }
 }
 
 TEST_F(RecFileTest, RepairRestoresAFileWhoseHeaderWasNeverWritten) {
