@@ -366,6 +366,39 @@ void RecordPlayManager::ClosePlayback(RecFileReader* reader) {
     std::erase_if(readers_, [reader](const auto& r) { return r.get() == reader; });
 }
 
+std::string StillTimeStampText(int style, const rec::RecTime& t) {
+    char text[96];
+    switch (style) {
+        case 0:
+            std::snprintf(text, sizeof text, "%4.4d/%2.2d/%2.2d %2.2d:%2.2d:%2.2d.%2.2d", t.year,
+                          t.month, t.day, t.hour, t.minute, t.second, t.millisecond / 10);
+            break;
+        case 2:
+            std::snprintf(text, sizeof text, "%2.2d/%2.2d/%4.4d %2.2d:%2.2d:%2.2d", t.day, t.month,
+                          t.year, t.hour, t.minute, t.second);
+            break;
+        case 3:
+            std::snprintf(text, sizeof text, "%2.2d/%2.2d/%4.4d %2.2d:%2.2d:%2.2d", t.month, t.day,
+                          t.year, t.hour, t.minute, t.second);
+            break;
+        case 4:
+            std::snprintf(text, sizeof text, "%2.2d/%2.2d %2.2d:%2.2d:%2.2d", t.month, t.day,
+                          t.hour, t.minute, t.second);
+            break;
+        case 5:
+            std::snprintf(text, sizeof text, "%2.2d:%2.2d:%2.2d", t.hour, t.minute, t.second);
+            break;
+        case 6:
+            std::snprintf(text, sizeof text, "%2.2d:%2.2d", t.hour, t.minute);
+            break;
+        default:  // 1 and any other style
+            std::snprintf(text, sizeof text, "%4.4d/%2.2d/%2.2d %2.2d:%2.2d:%2.2d", t.year, t.month,
+                          t.day, t.hour, t.minute, t.second);
+            break;
+    }
+    return text;
+}
+
 void TurnHalfRound(std::vector<uint8_t>& pixels, int width, int height) {
     const size_t n = size_t(width) * size_t(height);
     if (width <= 0 || height <= 0 || pixels.size() < n * 3) return;

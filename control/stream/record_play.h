@@ -170,6 +170,10 @@ using StillDecoder = std::function<bool(std::span<const uint8_t> jpeg, int& widt
 int16_t LoadStillPicture(const std::string& path, const StillDecoder& decode, bool no_time_stamp,
                          StillPicture& out);
 
+// The still picture's time stamp as drawn in a time-stamp style (0 to 6;
+// any other style draws like 1).
+std::string StillTimeStampText(int style, const rec::RecTime& time);
+
 // Turns 24-bit pixels by 180 degrees in place.
 void TurnHalfRound(std::vector<uint8_t>& pixels, int width, int height);
 

@@ -461,6 +461,26 @@ TEST_F(RecFileTest, AStillPictureReadsItsOrientationAndTimeFromTheFixedPlaces) {
     EXPECT_EQ(LoadStillPicture(dir_.File("still.jpg"), nullptr, false, still), 5);
 }
 
+TEST(StillTimeStampTest, EachStyleFormatsTheTime) {
+    const rec::RecTime t = Time(2002, 3, 5, 14, 7, 9, 45);
+    const struct {
+        int style;
+        const char* text;
+    } rows[] = {
+        {0, "2002/03/05 14:07:09.04"},
+        {1, "2002/03/05 14:07:09"},
+        {2, "05/03/2002 14:07:09"},
+        {3, "03/05/2002 14:07:09"},
+        {4, "03/05 14:07:09"},
+        {5, "14:07:09"},
+        {6, "14:07"},
+        {7, "2002/03/05 14:07:09"},
+        {-1, "2002/03/05 14:07:09"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(StillTimeStampText(row.style, t), row.text) << row.style;
+}
+
 // A real small file system: the recording ends when statvfs reports the
 // folder nearly full, and what was recorded plays back.
 TEST_F(RecFileTest, ARecordingOnASmallTmpfsStopsWhenItFillsUp) {
