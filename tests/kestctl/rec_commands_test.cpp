@@ -158,7 +158,7 @@ TEST_F(RecCommandsTest, RecordStoresTheLiveStreamOfASimulatedCamera) {
     ASSERT_TRUE(sim.Start());
     std::filesystem::create_directory(dir_.File("live"));
     const CtlRun r = Kestctl("--ip 127.0.0.1 --port " + std::to_string(sim.port()) +
-                          " --timeout 300 record --seconds 1 " + dir_.File("live"));
+                             " --timeout 300 record --seconds 1 " + dir_.File("live"));
     ASSERT_EQ(r.exit_code, 0) << r.out;
     const long pictures = Field(r.out, "pictures");
     EXPECT_GT(pictures, 0);
