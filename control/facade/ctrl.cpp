@@ -85,9 +85,11 @@ CKestCtrl::CKestCtrl() {
     rtp_->AddListener(this);
     camera_->set_reply_wait(uint32_t(timeout_));
     rtsp_->set_timeout(timeout_);
+    InitRecordPlay();
 }
 
 CKestCtrl::~CKestCtrl() {
+    record_play_.reset();  // a running recording is stopped with its header completed
     if (!temp_file_path_.empty()) unlink(temp_file_path_.c_str());
     if (camera_) {
         camera_->CloseSession();
@@ -284,6 +286,7 @@ void CKestCtrl::HandleNewImage() {
     if (!camera_) return;
     camera_->RenderFrame();  // into the frame surface, with the overlays
     FireEvent(2, {});
+    RecordNewImage();
     // The receive thread presents the next picture only after this release.
     camera_->LockPresentation(2);
     if (window_) window_->Invalidate();

@@ -16,6 +16,7 @@
 #include "control/facade/typelib.h"
 #include "control/facade/variant.h"
 #include "control/stream/camera.h"
+#include "control/stream/record_play.h"
 #include "platform/host_ui.h"
 #include "platform/message_window.h"
 #include "platform/surface.h"
@@ -249,6 +250,23 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
                                    int16_t DetectionB);
 
     // Local recording and playback (methods_recording.cpp).
+    int16_t SaveImage(const std::string& Filename);
+    int16_t StartRec(const std::string& FolderName);
+    int16_t StopRec();
+    int16_t DeleteRec(const std::string& Filename);
+    int16_t InitPlayRec(const std::string& Filename, int32_t& DataCount);
+    int16_t MakeFirstPlayInfo();
+    int16_t MakeNextPlayInfo();
+    int16_t MakeJpegTmpfile(std::string& Filename, int32_t Index, std::string& DateTime);
+    int16_t QuitPlayRec();
+    int16_t ShowJpegFile(const std::string& Filename, int16_t NoTimeStamp);
+    // Painting draws a red "REC" while this is true.
+    bool recording() const { return recording_ != nullptr; }
+    RecordPlayManager& record_play() { return *record_play_; }
+    const std::vector<PlayInfo>& play_info() const { return play_info_; }
+    const StillPicture& still_picture() const { return still_; }
+    // The rendering decodes still pictures through the decoder plug-in.
+    void SetStillDecoder(StillDecoder decoder) { still_decoder_ = std::move(decoder); }
 
     // MPEG-4 streaming (methods_rtsp.cpp).
     int16_t StartStreaming();
@@ -302,6 +320,8 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     void ShowLoadMessages();
     void HandleStatus(uint32_t kind, intptr_t value);
     void HandleNewImage();
+    void InitRecordPlay();  // methods_recording.cpp
+    void RecordNewImage();
 
     // Properties, in declaration order.
     bool visible_ = true;
@@ -334,6 +354,15 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     std::unique_ptr<CRtspClient> rtsp_;
     std::unique_ptr<CRtpReceiver> rtp_;
     std::string rtsp_session_;
+
+    // Local recording and playback.
+    std::unique_ptr<RecordPlayManager> record_play_;
+    RecFileWriter* recording_ = nullptr;
+    RecFileReader* playback_ = nullptr;
+    std::vector<PlayInfo> play_info_;
+    std::vector<uint8_t> current_picture_;  // the last presented picture, for SaveImage
+    StillPicture still_;
+    StillDecoder still_decoder_;
 
     std::unique_ptr<platform::MessageWindow> window_;
     platform::HostUi* host_ui_ = nullptr;

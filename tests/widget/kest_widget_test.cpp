@@ -113,13 +113,30 @@ TEST(KestWidget, CallsAndPropertiesThroughDispatch) {
     EXPECT_FALSE(widget.setProperty("Bogus", 1));
 }
 
-TEST(KestWidget, PaintsTheFaceColourWithoutPictures) {
+TEST(KestWidget, PaintsThePictureWithTheFaceColourRightOfAndBelowIt) {
     KestWidget widget;
-    widget.resize(64, 48);
-    const QImage image = widget.grab().toImage();
+    widget.resize(400, 300);
+    QImage image = widget.grab().toImage();
     const QColor face = widget.palette().color(QPalette::Button);
-    EXPECT_EQ(image.pixelColor(5, 5), face);
-    EXPECT_EQ(image.pixelColor(60, 40), face);
+    // The placeholder picture is 320 x 240 at the top-left.
+    EXPECT_EQ(image.pixelColor(350, 10), face);
+    EXPECT_EQ(image.pixelColor(10, 280), face);
+    EXPECT_EQ(image.pixelColor(399, 299), face);
+    bool picture_differs = false;
+    for (int y = 0; y < 240 && !picture_differs; y += 7) {
+        for (int x = 0; x < 320 && !picture_differs; x += 7) {
+            picture_differs = image.pixelColor(x, y) != face;
+        }
+    }
+    EXPECT_TRUE(picture_differs);
+    // Stretched, the picture covers the whole control.
+    widget.control().SetStretch(true);
+    image = widget.grab().toImage();
+    int face_pixels = 0, samples = 0;
+    for (int y = 0; y < 300; y += 10) {
+        for (int x = 320; x < 400; x += 10, ++samples) face_pixels += image.pixelColor(x, y) == face;
+    }
+    EXPECT_LT(face_pixels, samples);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "control/facade/typelib.h"
 #include "tools/kestctl/host.h"
 #include "tools/kestctl/json.h"
+#include "tools/kestctl/rec_commands.h"
 
 namespace {
 
@@ -17,6 +18,8 @@ using kestctl::UsageError;
 
 constexpr const char* kHelp = R"(usage: kestctl [FLAGS] call METHOD [ARG...]
        kestctl [FLAGS] session
+       kestctl [FLAGS] record --seconds S DIR
+       kestctl rec info|extract|export|repair FILE [...]
        kestctl list
        kestctl --help
 
@@ -88,6 +91,19 @@ alarms [--seconds S]
   Registers this control as an alarm recipient of the camera (AlarmRegister),
   prints every Alarm event as a JSON line for S seconds (default 60), then
   deregisters (AlarmDeregister). Exit status as for call, from AlarmRegister.
+record --seconds S DIR
+  Records the camera's live picture stream into a new DIR/YYYYMMDDhhmmss.rec
+  for S seconds (StartRec, then the stream; StopRec at the end) and prints
+  {"dir":...,"pictures":N,...}. Exit status 0 when the recording ran to the end.
+
+rec info FILE           the header and every record (offset, size, time) as JSON
+rec extract FILE DIR    every picture as DIR/000001.jpg, DIR/000002.jpg, ...
+rec export FILE OUT.avi a Motion-JPEG AVI, its frame rate from the time stamps
+rec repair FILE         completes the header of a recording that was never
+                        closed (count, first and last time from the pictures);
+                        refuses files it does not understand
+  Records are walked up to the first damaged one. Exit status 0 done, 1 when
+  the file cannot be read, understood or written (an "error" JSON line).
 
 list
   Prints the type library: every property, method and event with its DISPID,
@@ -292,19 +308,23 @@ int main(int argc, char** argv) {
                 throw UsageError{"unknown flag " + a};
             }
         }
-        if (i >= args.size()) throw UsageError{"no command given (call, session or list)"};
+        if (i >= args.size())
+            throw UsageError{"no command given (call, session, record, rec or list)"};
         const std::string command = args[i++];
         if (command == "list") {
             PrintList();
             return 0;
         }
+        if (command == "rec") return kestctl::RunRec({args.begin() + long(i), args.end()});
         if (command != "call" && command != "session" && command != "alarms" &&
-            command != "search") {
+            command != "search" && command != "record") {
             throw UsageError{"unknown command '" + command + "'"};
         }
         Host host;
         for (const auto& [name, value] : sets)
             host.SetProperty(name, value);
+        if (command == "record")
+            return kestctl::RunRecord(host, {args.begin() + long(i), args.end()});
         if (command == "session") {
             if (i != args.size()) throw UsageError{"session takes no arguments"};
             return RunSession(host);
