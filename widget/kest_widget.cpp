@@ -136,9 +136,9 @@ void KestWidget::paintEvent(QPaintEvent*) {
     if (surface.empty()) return;
     m_ctrl->Draw(surface, {0, 0, width(), height()},
                  {uint8_t(face.red()), uint8_t(face.green()), uint8_t(face.blue())});
-    // The surface's rows are red-green-blue, top row first.
+    // The surface's rows are blue-green-red, top row first.
     const QImage image(surface.row(0), surface.width(), surface.height(),
-                       qsizetype(surface.stride()), QImage::Format_RGB888);
+                       qsizetype(surface.stride()), QImage::Format_BGR888);
     painter.drawImage(0, 0, image);
 }
 

@@ -86,6 +86,7 @@ CKestCtrl::CKestCtrl() {
     camera_->set_reply_wait(uint32_t(timeout_));
     rtsp_->set_timeout(timeout_);
     InitRecordPlay();
+    SetStillDecoder(DecodeStillPicture);
 }
 
 CKestCtrl::~CKestCtrl() {

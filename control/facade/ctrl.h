@@ -387,6 +387,12 @@ class CKestPropPage final : public ComObject {
     std::string_view ProgId() const override { return kProgId; }
 };
 
+// Decodes a still picture through the decoder plug-in: top-down rows of
+// blue-green-red pixels, as the drawing surfaces hold them. False when the plug-in is missing or the file is not
+// a 24-bit picture.
+bool DecodeStillPicture(std::span<const uint8_t> jpeg, int& width, int& height,
+                        std::vector<uint8_t>& pixels);
+
 // Creates an object by program identifier; null when the identifier is unknown.
 std::unique_ptr<ComObject> CreateObject(std::string_view prog_id);
 

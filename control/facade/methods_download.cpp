@@ -1,11 +1,17 @@
 // StartDownloading and StopDownloading: the live picture stream of the control.
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include "control/facade/ctrl.h"
 #include "control/protocol/handshake.h"
 #include "control/protocol/identity.h"
 #include "control/protocol/imaging.h"
 #include "control/protocol/services.h"
+#include "control/stream/picdec_binding.h"
+#include "control/stream/record_play.h"
+#include "control/stream/render.h"
 #include "control/stream/window_messages.h"
 
 namespace kest {
@@ -16,7 +22,41 @@ constexpr const char* kFrameRateOutOfRange =
     "Sable(U) Internal ERROR!\nFrameRate setting is out of range.\nFrameRate will be 30fps "
     "automatically.";
 
+constexpr platform::Rgb kRecRed{255, 0, 0};
+
 }  // namespace
+
+bool DecodeStillPicture(std::span<const uint8_t> jpeg, int& width, int& height,
+                        std::vector<uint8_t>& pixels) {
+    const PicdecBinding& picdec = ProcessPicdec();
+    if (!picdec.can_decode() || jpeg.empty() || jpeg.size() > size_t(LONG_MAX)) return false;
+    void* info = nullptr;
+    void* bits = nullptr;
+    const int result =
+        picdec.get_picture(reinterpret_cast<const char*>(jpeg.data()), long(jpeg.size()),
+                           PICDEC_INPUT_MEMORY, &info, &bits, nullptr, 0);
+    bool ok = false;
+    if (result == PICDEC_OK && info && bits) {
+        PicdecBitmapInfoHeader header{};
+        std::memcpy(&header, info, sizeof header);
+        // Only 24-bit pictures are shown; rows come bottom-up, padded to 4 bytes.
+        if (header.bit_count == 24 && header.width > 0 && header.height > 0) {
+            const size_t row = (size_t(header.width) * 3 + 3) & ~size_t(3);
+            platform::Surface surface;
+            if (surface.Reset(header.width, header.height, false) &&
+                surface.LoadBottomUp(static_cast<const uint8_t*>(bits), header.width, header.height,
+                                     row)) {
+                width = header.width;
+                height = header.height;
+                pixels.assign(surface.row(0), surface.row(0) + surface.stride() * size_t(height));
+                ok = true;
+            }
+        }
+    }
+    std::free(info);
+    std::free(bits);
+    return ok;
+}
 
 int16_t CKestCtrl::StartDownloading() {
     if (!camera_) return kResultFailed;
@@ -83,23 +123,50 @@ int16_t CKestCtrl::StartDownloading() {
     return int16_t(started);
 }
 
-void CKestCtrl::Draw(platform::Surface& target, const platform::Rect& bounds,
-                     platform::Rgb face) {
+void CKestCtrl::Draw(platform::Surface& target, const platform::Rect& bounds, platform::Rgb face) {
     if (!camera_) {
         target.Fill(bounds, face);
         return;
     }
-    // The display size follows the current picture's width.
-    const int32_t width = camera_->presented_width();
+    platform::Surface picture;
     int32_t w = 320, h = 240;
-    if (width == 640 || width == 704) {
-        w = 640, h = 480;
-    } else if (width == 160 || width == 176) {
-        w = 160, h = 120;
+    camera_->timestamp_font().Load();
+    if (still_.shown) {
+        // A still picture replaces the live ones, with its own time stamp.
+        w = still_.width, h = still_.height;
+        if (!picture.Reset(w, h, false)) return;
+        std::memcpy(picture.row(0), still_.pixels.data(),
+                    std::min(still_.pixels.size(), picture.stride() * size_t(h)));
+        const TimeStampSettings stamp = GetTimeStampSettings();
+        if (stamp.enabled && !still_.no_time_stamp) {
+            const std::string text = StillTimeStampText(stamp.style, still_.time);
+            camera_->timestamp_font().WithFont([&](const platform::Font* font) {
+                if (!font) return;
+                font->Draw(picture, stamp.x, stamp.y, text,
+                           platform::Rgb::FromColorRef(stamp.text_colour),
+                           stamp.back_mode == TimeStampSettings::kOpaque,
+                           platform::Rgb::FromColorRef(stamp.back_colour));
+            });
+        }
+    } else {
+        // The display size follows the current picture's width.
+        const int32_t width = camera_->presented_width();
+        if (width == 640 || width == 704) {
+            w = 640, h = 480;
+        } else if (width == 160 || width == 176) {
+            w = 160, h = 120;
+        }
+        if (!picture.Reset(w, h)) return;
+        camera_->CopySurface(picture, {0, 0, w, h});
     }
-    platform::Surface picture(w, h);
-    if (picture.empty()) return;
-    camera_->CopySurface(picture, {0, 0, w, h});
+    if (recording()) {
+        // "REC" in red at the picture's top-right corner.
+        camera_->timestamp_font().WithFont([&](const platform::Font* font) {
+            if (!font) return;
+            const auto extent = font->Measure("REC");
+            font->Draw(picture, w - extent.width, 0, "REC", kRecRed, false, {});
+        });
+    }
     if (stretch_) {
         platform::Stretch(target, bounds, picture, {0, 0, w, h});
         return;

@@ -134,7 +134,8 @@ TEST(KestWidget, PaintsThePictureWithTheFaceColourRightOfAndBelowIt) {
     image = widget.grab().toImage();
     int face_pixels = 0, samples = 0;
     for (int y = 0; y < 300; y += 10) {
-        for (int x = 320; x < 400; x += 10, ++samples) face_pixels += image.pixelColor(x, y) == face;
+        for (int x = 320; x < 400; x += 10, ++samples)
+            face_pixels += image.pixelColor(x, y) == face;
     }
     EXPECT_LT(face_pixels, samples);
 }

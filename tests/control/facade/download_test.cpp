@@ -97,3 +97,42 @@ TEST(Download, WithoutAddressOrCamera) {
 
 }  // namespace
 }  // namespace kest
+
+namespace kest {
+namespace {
+
+int RedPixels(const platform::Surface& s, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+            const uint8_t* p = s.row(y) + size_t(x) * 3;  // blue, green, red
+            n += p[0] == 0 && p[1] == 0 && p[2] == 255;
+        }
+    }
+    return n;
+}
+
+TEST(Draw, ARunningRecordingShowsRedRecAtThePicturesTopRight) {
+    test::ScopedTempDir dir;
+    CKestCtrl ctrl;
+    platform::Surface target(400, 300);
+    ctrl.Draw(target, {0, 0, 400, 300}, {1, 2, 3});
+    EXPECT_EQ(RedPixels(target, 240, 0, 320, 40), 0);
+    std::vector<Variant> folder{Variant::Text(dir.path())};
+    int16_t result = -1;
+    ASSERT_EQ(ctrl.Invoke("StartRec", folder, &result), DispError::kOk);
+    ASSERT_EQ(result, 0);
+    ctrl.Draw(target, {0, 0, 400, 300}, {1, 2, 3});
+    EXPECT_GT(RedPixels(target, 240, 0, 320, 40), 0);
+    EXPECT_EQ(RedPixels(target, 0, 40, 320, 240), 0);  // only the mark
+    // The face colour right of and below the picture.
+    const uint8_t* right = target.row(10) + 350 * 3;
+    EXPECT_EQ(right[2], 1);
+    EXPECT_EQ(right[1], 2);
+    EXPECT_EQ(right[0], 3);
+    std::vector<Variant> none;
+    ASSERT_EQ(ctrl.Invoke("StopRec", none, &result), DispError::kOk);
+}
+
+}  // namespace
+}  // namespace kest

@@ -3,7 +3,10 @@
 #include "control/stream/record_play.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <algorithm>
+#include <cstdlib>
 
 #include <filesystem>
 
@@ -266,7 +269,27 @@ TEST_F(RecordPlayTest, SaveImageWritesThePresentedPicture) {
 TEST_F(RecordPlayTest, ShowJpegFileTurnsAReversedPictureAndAnEmptyNameReturnsToLive) {
     const auto jpeg = test::Picture(3, test::Time(2002, 3, 5, 14, 7, 9, 45), 1, 32, 24);
     test::WriteAll(dir_.File("r.jpg"), jpeg);
-    // Without a decoder (the rendering supplies it) nothing can be shown.
+    // The control decodes through the plug-in by default.
+    ASSERT_EQ(ctrl_.ShowJpegFile(dir_.File("r.jpg"), 0), 0);
+    EXPECT_EQ(ctrl_.still_picture().width, 32);
+    EXPECT_EQ(ctrl_.still_picture().height, 24);
+    {
+        int rw = 0, rh = 0;
+        auto reference = test::DecodeRgb(jpeg, rw, rh);
+        TurnHalfRound(reference, rw, rh);
+        // The control keeps still pictures as its surfaces do: blue, green, red.
+        for (size_t i = 0; i + 2 < reference.size(); i += 3)
+            std::swap(reference[i], reference[i + 2]);
+        ASSERT_EQ(ctrl_.still_picture().pixels.size(), reference.size());
+        int worst = 0;
+        for (size_t i = 0; i < reference.size(); ++i) {
+            worst =
+                std::max(worst, std::abs(int(reference[i]) - int(ctrl_.still_picture().pixels[i])));
+        }
+        EXPECT_LE(worst, 16);  // picdec against libjpeg-turbo
+    }
+    // Without a decoder nothing can be shown.
+    ctrl_.SetStillDecoder(nullptr);
     EXPECT_EQ(ctrl_.ShowJpegFile(dir_.File("r.jpg"), 0), 5);
     ctrl_.SetStillDecoder([](std::span<const uint8_t> d, int& w, int& h, std::vector<uint8_t>& px) {
         px = test::DecodeRgb(std::vector<uint8_t>(d.begin(), d.end()), w, h);
