@@ -196,3 +196,23 @@ TEST_F(KestctlTest, SessionStreamsPicturesAndStops) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KestctlTest, StreamSavesPicturesAndEndsWithASummary) {
+    kest::test::ScopedTempDir dir;
+    Output r = Kestctl(Flags() + " stream --frames 3 --save " + dir.path());
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out.rfind("{\"frames\":3,", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\"end_code\":101}"), std::string::npos);
+    for (const char* name : {"000001.jpg", "000002.jpg", "000003.jpg"}) {
+        std::ifstream in(dir.File(name), std::ios::binary);
+        char soi[2] = {};
+        in.read(soi, 2);
+        EXPECT_EQ(uint8_t(soi[0]), 0xFF) << name;
+        EXPECT_EQ(uint8_t(soi[1]), 0xD8) << name;
+    }
+    EXPECT_EQ(Kestctl(Flags() + " stream --frames x").exit_code, 2);
+}
+
+}  // namespace

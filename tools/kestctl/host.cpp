@@ -206,6 +206,8 @@ std::string Host::Call(const std::string& method, const std::vector<std::string>
 void Host::OnEvent(const MemberInfo& event, std::span<const Variant> args) {
     ++events_seen_;
     if (event.dispid == awaited_dispid_) awaited_fired_ = true;
+    if (event_hook_) event_hook_(event, args);
+    if (!print_events_) return;
     std::string line =
         "{\"event\":" + JsonString(event.name) + ",\"dispid\":" + std::to_string(event.dispid);
     if (!event.params.empty()) {

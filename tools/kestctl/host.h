@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +43,13 @@ class Host final : public kest::_DKestEvents {
     void RunPending() { loop_.RunPending(); }
 
     void OnEvent(const kest::MemberInfo& event, std::span<const kest::Variant> args) override;
+    // Whether events print as JSON lines (they do unless switched off), and
+    // a hook that sees every event first.
+    void set_print_events(bool on) { print_events_ = on; }
+    void set_event_hook(
+        std::function<void(const kest::MemberInfo&, std::span<const kest::Variant>)> hook) {
+        event_hook_ = std::move(hook);
+    }
     uint64_t events_seen() const { return events_seen_; }
 
   private:
@@ -51,6 +59,8 @@ class Host final : public kest::_DKestEvents {
     int32_t awaited_dispid_ = 0;
     bool awaited_fired_ = false;
     uint64_t events_seen_ = 0;
+    bool print_events_ = true;
+    std::function<void(const kest::MemberInfo&, std::span<const kest::Variant>)> event_hook_;
 };
 
 std::string VariantJson(const kest::Variant& v);

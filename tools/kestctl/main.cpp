@@ -80,6 +80,12 @@ session
     call StopDownloading
     END
 
+stream [--frames N] [--seconds S] [--save DIR] [--events]
+  Starts the live picture stream (StartDownloading), runs until N pictures came,
+  S seconds passed (default 10) or the stream ended, then stops it and prints
+  {"frames":N,"seconds":S,"fps":F,"end_code":C}. --save writes every picture as
+  DIR/000001.jpg, ...; --events prints every event as a JSON line.
+
 search [--multicast] [--seconds N]
   Searches the local network for cameras (SearchPALOMIR, or SearchMulticastIP
   with --multicast) for about N seconds (default 3) and prints them as JSON:
@@ -155,6 +161,14 @@ uint32_t ParseMs(const std::string& text) {
     if (text.empty() || *end || v < 0) throw UsageError{"bad milliseconds '" + text + "'"};
     return uint32_t(v);
 }
+
+}  // namespace
+
+namespace kestctl {
+int RunStream(Host& host, const std::vector<std::string>& args);
+}  // namespace kestctl
+
+namespace {
 
 int RunAlarms(Host& host, const std::vector<std::string>& args) {
     uint32_t seconds = 60;
@@ -317,7 +331,7 @@ int main(int argc, char** argv) {
         }
         if (command == "rec") return kestctl::RunRec({args.begin() + long(i), args.end()});
         if (command != "call" && command != "session" && command != "alarms" &&
-            command != "search" && command != "record") {
+            command != "search" && command != "record" && command != "stream") {
             throw UsageError{"unknown command '" + command + "'"};
         }
         Host host;
@@ -331,6 +345,9 @@ int main(int argc, char** argv) {
         }
         if (command == "alarms") return RunAlarms(host, {args.begin() + long(i), args.end()});
         if (command == "search") return RunSearch(host, {args.begin() + long(i), args.end()});
+        if (command == "stream") {
+            return kestctl::RunStream(host, {args.begin() + long(i), args.end()});
+        }
         if (i >= args.size()) throw UsageError{"call needs a method name"};
         int16_t result = 0;
         const std::string out =
