@@ -127,13 +127,23 @@ void Poll(Simulator& sim, const Request& request, Response& response) {
     sim.SendToRequester(request, sim.BuildReply(request.sequence, response));
 
     FrameData frame;
-    if (st.preencoded && !st.cache.empty()) {
+    constexpr size_t kCachedFrames = 8;
+    if (st.preencoded && st.cache.size() >= kCachedFrames) {
         const std::vector<uint8_t>& cached = st.cache[st.frames_sent % st.cache.size()];
         const uint16_t header_length = LoadU16(cached.data());
         frame.header.assign(cached.begin() + 2, cached.begin() + 2 + header_length);
         frame.data.assign(cached.begin() + 2 + header_length, cached.end());
     } else {
         frame = MakeFrame(sim, st);
+        if (st.preencoded) {
+            // Kept as: header length, header, data.
+            std::vector<uint8_t> cached(2 + frame.header.size() + frame.data.size());
+            StoreU16(cached.data(), uint16_t(frame.header.size()));
+            std::copy(frame.header.begin(), frame.header.end(), cached.begin() + 2);
+            std::copy(frame.data.begin(), frame.data.end(),
+                      cached.begin() + 2 + long(frame.header.size()));
+            st.cache.push_back(std::move(cached));
+        }
     }
     if (HasOwnHeader(sim.model_code())) {
         std::vector<uint8_t> h(8 + frame.header.size(), 0);
