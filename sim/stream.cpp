@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/ticks.h"
+#include "sim/imaging.h"
 #include "sim/test_picture.h"
 
 namespace kest::sim {
@@ -96,9 +97,24 @@ std::vector<uint8_t> Packet(const StreamState& st, uint16_t sequence, uint16_t c
     return p;
 }
 
+// The picture follows the camera's settings: the frame size, the motors as
+// they move, the zoom and the orientation.
+void FollowImaging(Simulator& sim, StreamState& st) {
+    ImagingState& img = sim.State<ImagingState>();
+    AdvanceMotors(img, sim.model_code(), platform::MonotonicMicros());
+    st.width = img.width;
+    st.height = img.height;
+    st.pan = int16_t(img.pan);
+    st.tilt = int16_t(img.tilt);
+    st.motor_moving = img.pan != img.target_pan || img.tilt != img.target_tilt;
+    st.zoom = img.lens[1];
+    st.reverse = img.registers[7] ? 1 : 0;
+}
+
 void Poll(Simulator& sim, const Request& request, Response& response) {
     std::lock_guard lock(sim.state_mutex());
     StreamState& st = sim.State<StreamState>();
+    FollowImaging(sim, st);
     ++st.polls;
     if (st.stop_after_frames >= 0 && st.frames_sent >= uint32_t(st.stop_after_frames)) {
         response.send = false;  // the camera has gone away

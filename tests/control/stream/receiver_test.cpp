@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <set>
+
 #include "control/facade/ctrl.h"
 #include "platform/event_loop.h"
 #include "platform/ticks.h"
@@ -211,6 +213,75 @@ TEST(EndCodes, ResultsMapToEndDownloadingCodes) {
     EXPECT_EQ(EndCode(0, true), 101);
     EXPECT_EQ(EndCode(0, false), 100);
     EXPECT_EQ(EndCode(-60, false), 100);
+}
+
+}  // namespace
+}  // namespace kest
+
+namespace kest {
+namespace {
+
+// A host that takes 200 ms for every NewImage slows the stream down; no
+// picture is lost or shown twice.
+struct SlowSink : _DKestEvents {
+    CKestCtrl* ctrl = nullptr;
+    std::vector<uint16_t> frames;
+    void OnEvent(const MemberInfo& e, std::span<const Variant>) override {
+        if (e.name != "NewImage") return;
+        frames.push_back(ctrl->camera()->frame_record().frame_number);
+        platform::SleepMs(200);
+    }
+};
+
+TEST(SlowHost, EveryCompletedPictureReachesNewImageOnce) {
+    sim::SimConfig config;
+    config.port = 0;
+    config.model_code = 20;
+    sim::Simulator camera(config);
+    ASSERT_TRUE(camera.Start());
+    platform::EventLoop loop;
+    CKestCtrl ctrl;
+    ctrl.AttachWindow(loop.CreateWindow(&ctrl));
+    SlowSink sink;
+    sink.ctrl = &ctrl;
+    ctrl.Advise(&sink);
+    ctrl.SetRemoteIPAddress("127.0.0.1");
+    ctrl.SetCameraPort(camera.port());
+    ASSERT_EQ(ctrl.StartDownloading(), 0);
+    loop.RunFor(1500);
+    ctrl.StopDownloading();
+    loop.RunPending();
+    ctrl.Unadvise(&sink);
+    const uint32_t completed = ctrl.camera()->receiver().frames_completed();
+    ASSERT_GE(sink.frames.size(), 3u);
+    // Paced by the host: about one picture per 200 ms, not the camera's 30.
+    EXPECT_LE(sink.frames.size(), 10u);
+    // At most the picture in the hand-over when the stream stopped is not shown.
+    EXPECT_GE(sink.frames.size() + 1, completed);
+    std::set<uint16_t> distinct(sink.frames.begin(), sink.frames.end());
+    EXPECT_EQ(distinct.size(), sink.frames.size());
+}
+
+TEST(SimulatedPictures, FollowTheFrameSizeTheCameraWasGiven) {
+    sim::SimConfig config;
+    config.port = 0;
+    config.model_code = 3;
+    sim::Simulator camera(config);
+    ASSERT_TRUE(camera.Start());
+    CKestCtrl ctrl;
+    ctrl.SetRemoteIPAddress("127.0.0.1");
+    ctrl.SetCameraPort(camera.port());
+    ASSERT_EQ(ctrl.camera()->OpenSession("127.0.0.1", camera.port()), 0);
+    ASSERT_EQ(ctrl.camera()->SetFrameSizeSelector(1), 0);  // 320 x 240
+    ASSERT_EQ(ctrl.camera()->StartReceiving(false, false), 0);
+    while (ctrl.camera()->WaitReceiveEnd() == 1)
+        platform::SleepMs(1);
+    {
+        std::lock_guard lock(camera.state_mutex());
+        EXPECT_EQ(camera.State<sim::StreamState>().width, 320);
+        EXPECT_EQ(camera.State<sim::StreamState>().height, 240);
+    }
+    ctrl.camera()->CloseSession();
 }
 
 }  // namespace
