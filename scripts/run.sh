@@ -34,6 +34,11 @@ set Timeout 800
 call GetVersion
 wait 100
 END
+
+echo "== live picture stream: 30 pictures, saved as JPEG files"
+shots=$(mktemp -d)
+"$bin/kestctl" --ip 127.0.0.1 --port "$port" stream --frames 30 --save "$shots"
+echo "saved $(ls "$shots" | wc -l) pictures in $shots"
 rtsp=$(sed -n 's/.*RTSP on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
 if [ -n "$rtsp" ]; then
     echo "== MPEG-4 stream over RTSP (port $rtsp) and RTP for 2 s, payloads into unko.b"
