@@ -6,6 +6,29 @@ namespace kest::protocol {
 
 namespace {
 
+constexpr FrameRate kFrameRates[] = {
+    {0, 33, 30}, {1, 66, 15}, {2, 100, 10}, {3, 125, 8},  {4, 142, 7},   {5, 166, 6},
+    {6, 200, 5}, {8, 250, 4}, {9, 333, 3},  {14, 500, 2}, {29, 1000, 1},
+};
+
+}  // namespace
+
+const FrameRate* FrameRateOfCode(int32_t code) {
+    for (const FrameRate& r : kFrameRates) {
+        if (r.code == code) return &r;
+    }
+    return nullptr;
+}
+
+const FrameRate* FrameRateOfFramesPerSecond(int32_t frames_per_second) {
+    for (const FrameRate& r : kFrameRates) {
+        if (r.frames_per_second == frames_per_second) return &r;
+    }
+    return nullptr;
+}
+
+namespace {
+
 const CommandInfo& Command(uint16_t code) {
     // Every code used here is in the command table; a missing one is a build fault.
     const CommandInfo* c = FindCommand(code);

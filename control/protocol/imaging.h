@@ -80,6 +80,18 @@ int32_t scmd_set_camera_info(CommandChannel& channel, int16_t reg, int16_t data,
 int32_t scmd_get_camera_info(CommandChannel& channel, int16_t reg);
 int32_t scmd_set_ccd_default(CommandChannel& channel);
 
+// The camera's frame-rate indexes: the pause between picture requests and
+// the frames per second of each. Any other index is refused.
+struct FrameRate {
+    int16_t code;         // the camera's frame-rate index
+    int16_t interval_ms;  // pause between picture requests
+    int16_t frames_per_second;
+};
+// The row of a frame-rate index, or of a number of frames per second; null
+// when there is none.
+const FrameRate* FrameRateOfCode(int32_t code);
+const FrameRate* FrameRateOfFramesPerSecond(int32_t frames_per_second);
+
 // Picture parameters.
 int32_t scmd_set_jpeg_mode(CommandChannel& channel, int16_t picture_mode, int16_t rate_index,
                            int16_t* status = nullptr);

@@ -4,19 +4,11 @@
 #include <cstring>
 
 #include "control/protocol/command_call.h"
+#include "control/protocol/imaging.h"
 
 namespace kest::protocol {
 
 namespace {
-
-struct RateIndex {
-    int frames_per_second;
-    int index;
-};
-// The camera's frame-interval index for each recording rate.
-constexpr RateIndex kRecordingRates[] = {
-    {30, 0}, {15, 1}, {10, 2}, {8, 3}, {7, 4}, {6, 5}, {5, 6}, {4, 8}, {3, 9}, {2, 14}, {1, 29},
-};
 
 // Parameters after the password block, built in a fixed zeroed buffer; the
 // array's size is the request's size less the 12-byte header.
@@ -47,18 +39,15 @@ uint32_t WithHighHalf(uint32_t word, int high) {
 
 }  // namespace
 
+// The recording rates are the camera's frame rates.
 int RecordingRateToIndex(int frames_per_second) {
-    for (const RateIndex& r : kRecordingRates) {
-        if (r.frames_per_second == frames_per_second) return r.index;
-    }
-    return -1;
+    const FrameRate* r = FrameRateOfFramesPerSecond(frames_per_second);
+    return r ? r->code : -1;
 }
 
 int RecordingIndexToRate(int index) {
-    for (const RateIndex& r : kRecordingRates) {
-        if (r.index == index) return r.frames_per_second;
-    }
-    return -1;
+    const FrameRate* r = FrameRateOfCode(index);
+    return r ? r->frames_per_second : -1;
 }
 
 int32_t scmd_set_mpeg4_param(CommandChannel& channel, const Mpeg4Parameter& parameter) {

@@ -6,25 +6,6 @@ namespace kest {
 
 namespace {
 
-struct RateRow {
-    int16_t code;         // the camera's frame-rate index
-    int16_t interval_ms;  // pause between picture requests
-    int16_t frames_per_second;
-};
-
-// The frame-rate indexes the client knows; any other index is refused.
-constexpr RateRow kRates[] = {
-    {0, 33, 30}, {1, 66, 15}, {2, 100, 10}, {3, 125, 8},  {4, 142, 7},   {5, 166, 6},
-    {6, 200, 5}, {8, 250, 4}, {9, 333, 3},  {14, 500, 2}, {29, 1000, 1},
-};
-
-const RateRow* RateOfCode(int32_t code) {
-    for (const RateRow& r : kRates) {
-        if (r.code == code) return &r;
-    }
-    return nullptr;
-}
-
 struct SizeRow {
     int16_t width;
     int16_t height;
@@ -34,20 +15,18 @@ constexpr SizeRow kSelectorSizes[] = {{160, 120}, {320, 240}, {640, 480}};
 }  // namespace
 
 int32_t CKestCamera::FrameIntervalOf(int32_t index) {
-    const RateRow* r = RateOfCode(index);
+    const protocol::FrameRate* r = protocol::FrameRateOfCode(index);
     return r ? r->interval_ms : -1;
 }
 
 int32_t CKestCamera::FramesPerSecondOf(int32_t code) {
-    const RateRow* r = RateOfCode(code);
+    const protocol::FrameRate* r = protocol::FrameRateOfCode(code);
     return r ? r->frames_per_second : 0;
 }
 
 int32_t CKestCamera::FrameRateCodeOf(int32_t frames_per_second) {
-    for (const RateRow& r : kRates) {
-        if (r.frames_per_second == frames_per_second) return r.code;
-    }
-    return -1;
+    const protocol::FrameRate* r = protocol::FrameRateOfFramesPerSecond(frames_per_second);
+    return r ? r->code : -1;
 }
 
 int32_t CKestCamera::SetFrameRateIndex(int16_t index, int16_t* status) {
