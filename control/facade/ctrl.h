@@ -139,6 +139,8 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     int16_t SetCameraUpsideDown(bool UpsideDown);
     int16_t SetMotorTableEntry(int16_t Index);
     int16_t MoveMotorTable(int16_t Index);
+    // The relay output of early models: kept for callers, does nothing.
+    int16_t SwitchRelayOn(int16_t RelayNumber);
     int16_t GetCompressionRate(int16_t& CompressionRate);
     int16_t SetCompressionRate(int16_t CompressionRate);
     int16_t GetCameraInformation(int16_t Register, int16_t& Data);
@@ -388,8 +390,8 @@ class CKestPropPage final : public ComObject {
 };
 
 // Decodes a still picture through the decoder plug-in: top-down rows of
-// blue-green-red pixels, as the drawing surfaces hold them. False when the plug-in is missing or the file is not
-// a 24-bit picture.
+// blue-green-red pixels, as the drawing surfaces hold them. False when the plug-in is missing or
+// the file is not a 24-bit picture.
 bool DecodeStillPicture(std::span<const uint8_t> jpeg, int& width, int& height,
                         std::vector<uint8_t>& pixels);
 

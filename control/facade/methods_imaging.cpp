@@ -241,6 +241,10 @@ int16_t CKestCtrl::GetFrameSize(int16_t& HSize, int16_t& VSize) {
     });
 }
 
+int16_t CKestCtrl::SwitchRelayOn(int16_t /*RelayNumber*/) {
+    return kResultOk;
+}
+
 int16_t CKestCtrl::GetCompressionRate(int16_t& CompressionRate) {
     return WithSession([&](CKestCamera& camera) -> int16_t {
         const int32_t factor = camera.GetScaleFactorCode();

@@ -52,6 +52,8 @@ void Imaging(std::vector<MemberInfo>& lib) {
                                        "cl_set_exmotor_tbl"),
         Method<&C::MoveMotorTable>(30, "MoveMotorTable", {{"Index"}}, "Moves to a preset.",
                                    "scmd_move_motor_tbl"),
+        Method<&C::SwitchRelayOn>(32, "SwitchRelayOn", {{"RelayNumber"}},
+                                  "Kept for callers of early models; does nothing and returns 0."),
         Method<&C::GetCompressionRate>(33, "GetCompressionRate", {{"CompressionRate"}},
                                        "Reads the compression rate (1 to 7).",
                                        "scmd_get_scale_factor"),
