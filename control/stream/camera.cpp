@@ -173,6 +173,18 @@ void CKestCamera::ReadSettings() {
     }
 }
 
+bool CKestCamera::AllocateReceiveBuffer() {
+    frame_.Clear();
+    receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
+    frame_.buffer = receive_buffer_.get();
+    return receive_buffer_ != nullptr;
+}
+
+void CKestCamera::Reseed() {
+    sequence_seed_ = platform::TickCount() << 8;
+    channel_.SeedSequence(sequence_seed_);
+}
+
 int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) {
     if (session_open_.load()) return protocol::kSessionOpen;
     // A port that does not fit the socket address would silently go elsewhere.
@@ -183,18 +195,12 @@ int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) 
 
     if (int32_t r = channel_.Open(address_text_, uint16_t(port)); r != 0) return r;
 
-    frame_.Clear();
-    receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
-    if (!receive_buffer_) {
+    if (!AllocateReceiveBuffer()) {
         channel_.Close();
         return protocol::kNoReceiveBuffer;
     }
-    frame_.buffer = receive_buffer_.get();
-
     session_open_.store(true);
-    sequence_seed_ = platform::TickCount() << 8;
-    channel_.SeedSequence(sequence_seed_);
-
+    Reseed();
     ReadSettings();
     reported_ = ReportedState{};
 
@@ -260,17 +266,11 @@ int32_t CKestCamera::OpenMulticastSession(platform::MessageWindow* window) {
         r != 0) {
         return r;
     }
-    if (!receive_buffer_) {
-        frame_.Clear();
-        receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
-        if (!receive_buffer_) {
-            multicast_.End();
-            return protocol::kNoReceiveBuffer;
-        }
-        frame_.buffer = receive_buffer_.get();
+    if (!receive_buffer_ && !AllocateReceiveBuffer()) {
+        multicast_.End();
+        return protocol::kNoReceiveBuffer;
     }
-    sequence_seed_ = platform::TickCount() << 8;
-    channel_.SeedSequence(sequence_seed_);
+    Reseed();
     ReadSettings();
     return protocol::kDone;
 }

@@ -298,6 +298,11 @@ class CKestCamera {
 
   private:
     void ReadSettings();
+    // The zero-filled receive buffer in which frames are assembled.
+    bool AllocateReceiveBuffer();
+    // A new sequence seed from the tick count, for the channel and the
+    // picture identifiers.
+    void Reseed();
 
     std::string command_lock_name_;
     std::string presentation_lock_name_;
