@@ -124,7 +124,9 @@ TEST_F(PushMode, PushedFramesAreShownLikePulledOnesWithoutAnyPoll) {
     EXPECT_EQ(sim_->ReceivedCount(128) + sim_->ReceivedCount(129), 0u);
     const auto asks = sim_->Received();
     for (const auto& d : asks) {
-        if (d.code() == 131) EXPECT_EQ(LoadU16(&d.bytes[12]), 1);
+        if (d.code() == 131) {
+            EXPECT_EQ(LoadU16(&d.bytes[12]), 1);
+        }
     }
     EXPECT_FALSE(ctrl_.camera()->receiver().running());
 
