@@ -76,8 +76,14 @@ std::vector<MemberInfo> Build() {
         Method<&CKestCtrl::GetVersion>(
             15, "GetVersion", {{"TypeNumber"}, {"ProgramVersion"}},
             "The model code and program version kept from the session's version query.",
-            "scmd_nop, scmd_get_version (session open)"),
-        Method<&CKestCtrl::AboutBox>(-552, "AboutBox", {}, "Shows the about box."),
+            "scmd_nop, scmd_get_version (session open)",
+            "7 no address; "
+            "1 session cannot be opened (the camera does not answer scmd_nop or scmd_get_version); "
+            "0 done, the values kept from the last version reply (while the stream runs, those of "
+            "its session); "
+            "5 no camera object"),
+        Method<&CKestCtrl::AboutBox>(-552, "AboutBox", {}, "Shows the about box.", "",
+                                     "none: AboutBox shows the about box and returns no result"),
 
         // Events.
         Event(1, "ConnectionLost", {}, "Never fired by the control."),
@@ -101,9 +107,12 @@ std::vector<MemberInfo> Build() {
         Event(13, "ChangeInitialMoving", {In("InitialMoving", ParamType::kI2)},
               "The initial movement started or ended."),
         Event(14, "StopRec", {In("ErrorCode", ParamType::kI4), In("MoreInfo", ParamType::kI4)},
-              "The local recording stopped."),
+              "The local recording stopped by itself: ErrorCode 0 and MoreInfo 0 when the disk "
+              "ran low; the file is closed with its header completed."),
         Event(15, "EndDownloading", {In("ErrorCode", ParamType::kI2)},
-              "The picture stream ended with this code."),
+              "The picture stream ended; ErrorCode is the receive result (-1 the camera stopped "
+              "answering, -2 refused, -25 MPEG mode, -20, -23, -24 or -26 the camera's other end "
+              "codes)."),
         Event(16, "ChangeMotionDetection", {In("Enabled", ParamType::kI2)},
               "The motion-detection state changed."),
         Event(-600, "Click", {}, "Standard control event."),

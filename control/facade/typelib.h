@@ -43,6 +43,9 @@ struct MemberInfo {
     MethodInvoker invoke = nullptr;
     std::string summary;  // what it does
     std::string sends;    // which camera command it sends, if any
+    // Methods: the result codes it returns and when, as "; "-separated
+    // clauses that each start with the code ("0 done; 2 refused (status 1)").
+    std::string results;
 };
 
 // The whole type library, in DISPID order within each kind.

@@ -14,7 +14,7 @@ using dispatch::Name;
 
 template <auto M>
 inline MemberInfo Method(int32_t dispid, const char* name, std::initializer_list<Name> params,
-                         const char* summary, const char* sends = "") {
+                         const char* summary, const char* sends = "", const char* results = "") {
     using A = dispatch::Method<M>;
     MemberInfo m{dispid, name, MemberKind::kMethod, A::Params(params)};
     // A row whose names do not match the C++ signature is a programming error.
@@ -23,6 +23,7 @@ inline MemberInfo Method(int32_t dispid, const char* name, std::initializer_list
     m.invoke = &A::Invoke;
     m.summary = summary;
     m.sends = sends;
+    m.results = results;
     return m;
 }
 
