@@ -3,7 +3,8 @@
  * A control is created by program identifier and driven by dispatch: methods
  * by DISPID or name, properties by name. Events are delivered to a callback
  * while the host runs the control's messages (kest_run_messages), on the
- * host's thread. All functions of one control must be called on one thread.
+ * host's thread. All functions of one control must be called on one thread,
+ * and a control is not destroyed from inside its own callbacks.
  */
 #ifndef KEST_H
 #define KEST_H

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix, builds the example host against it
 # (with find_package and with pkg-config) and runs it against the installed
-# kestsim on loopback.
-#   install_test.sh CMAKE BUILD_DIR SOURCE_DIR CXX LIBDIR
+# kestsim on loopback; then the installed Python module and its example, which
+# must find the installed library by themselves.
+#   install_test.sh CMAKE BUILD_DIR SOURCE_DIR CXX LIBDIR PYTHONDIR [PYTHON [PRELOAD]]
+# PYTHON empty skips the Python part; PRELOAD is the sanitizers' run time the
+# interpreter needs for a sanitized library.
 set -euo pipefail
-cmake_cmd=$1 build=$2 src=$3 cxx=$4 libdir=$5
+cmake_cmd=$1 build=$2 src=$3 cxx=$4 libdir=$5 pydir=$6 python=${7:-} preload=${8:-}
 
 tmp=$(mktemp -d)
 sim_pid=""
@@ -15,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "install_test: $*" >&2; exit 1; }
 # Nothing may come from the build tree: the installed files must do.
-unset LD_LIBRARY_PATH PKG_CONFIG_PATH CMAKE_PREFIX_PATH
+unset LD_LIBRARY_PATH PKG_CONFIG_PATH CMAKE_PREFIX_PATH KEST_LIBRARY PYTHONPATH
 
 prefix=$tmp/prefix
 "$cmake_cmd" --install "$build" --prefix "$prefix" >"$tmp/install.log" || {
@@ -68,4 +71,19 @@ for host in "$tmp/host/kest_host" "$tmp/host_pc"; do
     # The library found its decoder plug-in beside itself.
     if grep -q "Jpeg DLL" "$tmp/host.err"; then cat "$tmp/host.err" >&2; fail "picdec.spi not found"; fi
 done
+if [ -n "$python" ]; then
+    export PYTHONPATH=$prefix/$pydir PYTHONDONTWRITEBYTECODE=1
+    py_env=()
+    [ -z "$preload" ] || py_env=(env LD_PRELOAD="$preload" ASAN_OPTIONS=detect_leaks=0)
+    loaded=$("${py_env[@]}" "$python" -c 'import kest, kest._library as L; kest.library_version(); print(L.library()._name)') ||
+        fail "the installed Python module does not load"
+    [ "$(realpath "$loaded")" = "$(realpath "$prefix/$libdir/libkest.so.1")" ] ||
+        fail "the Python module loaded $loaded, not the installed library"
+    json=$("${py_env[@]}" "$python" "$prefix/share/kest/examples/camera_settings.py" --port "$port" 127.0.0.1) ||
+        fail "camera_settings.py failed: $json"
+    "$python" -c 'import json, sys; d = json.load(sys.stdin); w, h = int(sys.argv[1]), int(sys.argv[2])
+assert d["version"] == {"type_number": 11, "program_version": 31}, d
+assert d["frame_size"] == {"width": w, "height": h}, d' "$width" "$height" <<<"$json" ||
+        fail "camera_settings.py printed $json"
+fi
 echo "install_test: ok"

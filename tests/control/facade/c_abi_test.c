@@ -170,6 +170,34 @@ static void CheckTypeLibrary(void) {
     CHECK(kest_find_member(NULL, KEST_MEMBER_METHOD, &index) == KEST_E_INVALID_ARG);
 }
 
+/* Every method is reached by its DISPID (a wrong argument count is refused by
+ * the method's own adapter), every readable property answers, and every
+ * property can be written with its own value. */
+static void CheckEveryMemberReachable(kest_ctrl* ctrl) {
+    kest_variant args[32];
+    int methods = 0, properties = 0;
+    for (int i = 0; i < kest_member_count(); ++i) {
+        kest_member m;
+        kest_member_info(i, &m);
+        if (m.kind == KEST_MEMBER_METHOD) {
+            memset(args, 0, sizeof args);
+            int16_t result = -1;
+            CHECK(m.nparams < 32);
+            CHECK(kest_invoke(ctrl, m.dispid, args, m.nparams + 1, &result) ==
+                  KEST_E_BAD_PARAM_COUNT);
+            methods++;
+        } else if (m.kind == KEST_MEMBER_PROPERTY && (m.flags & KEST_MEMBER_READABLE)) {
+            kest_variant v;
+            memset(&v, 0, sizeof v);
+            CHECK(kest_get_property_id(ctrl, m.dispid, &v) == KEST_OK && v.type == m.type);
+            CHECK(kest_put_property_id(ctrl, m.dispid, &v) == KEST_OK);
+            kest_variant_clear(&v);
+            properties++;
+        }
+    }
+    CHECK(methods > 100 && properties == 9);
+}
+
 static void CheckInputAndDialogs(kest_ctrl* ctrl) {
     const int from = nevents;
     CHECK(kest_input_event(ctrl, -605, 1, 4, 10, -20) == KEST_OK);
@@ -330,6 +358,7 @@ int main(int argc, char** argv) {
     CHECK(kest_invoke(ctrl, 15, out, 2, &result) == KEST_OK && result == 7);
 
     CheckTypeLibrary();
+    CheckEveryMemberReachable(ctrl);
     CheckInputAndDialogs(ctrl);
     CheckDraw(ctrl);
 
