@@ -147,6 +147,12 @@ enum kest_answer {
 typedef int (*kest_message_box_fn)(void* user, const char* text, const char* caption, int buttons);
 int kest_set_message_box_callback(kest_ctrl* ctrl, kest_message_box_fn fn, void* user);
 
+/* Progress of the paged downloads (GetLocalFilelist, GetLocalRecFile,
+ * SaveReferenceImage): pages received of the page count, called during the
+ * method on the caller's thread. NULL: none. */
+typedef void (*kest_progress_fn)(void* user, int32_t received, int32_t count);
+int kest_set_progress_callback(kest_ctrl* ctrl, kest_progress_fn fn, void* user);
+
 /* The library's version, "major.minor.patch". */
 const char* kest_library_version(void);
 

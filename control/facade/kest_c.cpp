@@ -387,6 +387,17 @@ int kest_set_message_box_callback(kest_ctrl* ctrl, kest_message_box_fn fn, void*
     return KEST_OK;
 }
 
+int kest_set_progress_callback(kest_ctrl* ctrl, kest_progress_fn fn, void* user) {
+    if (!ctrl || !ctrl->ctrl) return KEST_E_INVALID_ARG;
+    if (fn) {
+        ctrl->ctrl->SetTransferProgress(
+            [fn, user](int32_t received, int32_t count) { fn(user, received, count); });
+    } else {
+        ctrl->ctrl->SetTransferProgress(nullptr);
+    }
+    return KEST_OK;
+}
+
 const char* kest_library_version(void) {
     return KEST_VERSION_TEXT;
 }

@@ -177,6 +177,7 @@ class Control:
         object.__setattr__(self, "_pending_error", None)
         object.__setattr__(self, "_event_fn", L.EVENT_FN(self._on_event))
         object.__setattr__(self, "_box_fn", None)
+        object.__setattr__(self, "_progress_fn", None)
         _check(lib.kest_set_event_callback(handle, self._event_fn, None), "events")
 
     # Lifetime.
@@ -355,6 +356,23 @@ class Control:
             fn = L.MESSAGE_BOX_FN(box)
         object.__setattr__(self, "_box_fn", fn)
         _check(self._lib.kest_set_message_box_callback(self._live(), fn, None), "message box")
+
+    def set_progress(self, callback):
+        """callback(received, count) with the pages of a download (GetLocalFilelist,
+        GetLocalRecFile, SaveReferenceImage) while the method runs; None: none."""
+        if callback is None:
+            fn = ctypes.cast(None, L.PROGRESS_FN)
+        else:
+
+            def progress(_user, received, count):
+                try:
+                    callback(received, count)
+                except BaseException as e:  # noqa: BLE001 - raised again by the caller
+                    self._keep_error(e)
+
+            fn = L.PROGRESS_FN(progress)
+        object.__setattr__(self, "_progress_fn", fn)
+        _check(self._lib.kest_set_progress_callback(self._live(), fn, None), "progress")
 
     # Painting.
     def draw(self, width, height, face=0xC0C0C0):

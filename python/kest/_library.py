@@ -66,6 +66,7 @@ EVENT_FN = ctypes.CFUNCTYPE(
 MESSAGE_BOX_FN = ctypes.CFUNCTYPE(
     ctypes.c_int, ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, ctypes.c_int
 )
+PROGRESS_FN = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32)
 
 
 def _installed_path():
@@ -98,6 +99,7 @@ def _declare(lib):
         "kest_put_property_id": (c.c_int, [ctrl_p, c.c_int32, var_p]),
         "kest_set_event_callback": (c.c_int, [ctrl_p, EVENT_FN, c.c_void_p]),
         "kest_set_message_box_callback": (c.c_int, [ctrl_p, MESSAGE_BOX_FN, c.c_void_p]),
+        "kest_set_progress_callback": (c.c_int, [ctrl_p, PROGRESS_FN, c.c_void_p]),
         "kest_run_messages": (c.c_int, [ctrl_p, c.c_int]),
         "kest_member_count": (c.c_int, []),
         "kest_member_info": (c.c_int, [c.c_int, c.POINTER(MemberStruct)]),

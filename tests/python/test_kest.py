@@ -10,6 +10,7 @@ import re
 import signal
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import kest
@@ -118,6 +119,18 @@ class ControlTest(unittest.TestCase):
         font = bytearray(60)
         self.assertEqual(self.camera.call("GetTimeStampFont", Logfont=font), (0, {}))
         self.assertNotEqual(font, bytearray(60))
+
+    def test_download_progress(self):
+        pages = []
+        self.camera.set_progress(lambda received, count: pages.append((received, count)))
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "reference.jpg")
+            self.assertEqual(self.camera.SaveReferenceImage(path), (0, {}))
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(2), b"\xff\xd8")
+        self.assertTrue(pages)
+        self.assertEqual(pages[-1][0], pages[-1][1])
+        self.camera.set_progress(None)
 
     def test_errors(self):
         for call, status in [

@@ -280,6 +280,34 @@ static void CheckAlarm(kest_ctrl* ctrl, pid_t sim) {
     CHECK(kest_invoke_name(ctrl, "AlarmDeregister", NULL, 0, &result) == KEST_OK && result == 0);
 }
 
+static int32_t progress_received = -1, progress_count = -1, progress_calls = 0;
+static void OnProgress(void* user, int32_t received, int32_t count) {
+    (void)user;
+    progress_calls++;
+    progress_received = received;
+    progress_count = count;
+}
+
+/* The reference picture comes in pages; the last report is all of them. */
+static void CheckProgress(kest_ctrl* ctrl) {
+    char path[] = "/tmp/kest_c_abi_XXXXXX";
+    const int fd = mkstemp(path);
+    CHECK(fd >= 0);
+    if (fd < 0) return;
+    close(fd);
+    CHECK(kest_set_progress_callback(ctrl, OnProgress, NULL) == KEST_OK);
+    kest_variant name = Text(path);
+    int16_t result = -1;
+    CHECK(kest_invoke_name(ctrl, "SaveReferenceImage", &name, 1, &result) == KEST_OK &&
+          result == 0);
+    CHECK(progress_calls > 0 && progress_count > 0 && progress_received == progress_count);
+    FILE* f = fopen(path, "rb");
+    CHECK(f && fgetc(f) == 0xFF && fgetc(f) == 0xD8); /* a JPEG file */
+    if (f) fclose(f);
+    unlink(path);
+    CHECK(kest_set_progress_callback(ctrl, NULL, NULL) == KEST_OK);
+}
+
 static void CheckStream(kest_ctrl* ctrl) {
     int16_t result = -1;
     int from = nevents;
@@ -386,6 +414,7 @@ int main(int argc, char** argv) {
 
     if (pid > 0 && port > 0) {
         CheckAlarm(ctrl, pid);
+        CheckProgress(ctrl);
         CheckStream(ctrl);
     }
     CHECK(kest_run_messages(ctrl, 0) == KEST_OK);
