@@ -312,7 +312,8 @@ class Control:
 
     def wait_event(self, event, timeout_ms, count=1):
         """Runs messages until this event has fired count times or timeout_ms
-        passes; returns the arguments of each firing (a list of tuples)."""
+        passes; returns the arguments of each firing (a list of tuples), which
+        may be more than count when one round of messages held more."""
         got = []
         self.on(event, lambda *args: got.append(args))
         deadline = time.monotonic() + timeout_ms / 1000.0
