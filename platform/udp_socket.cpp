@@ -71,6 +71,23 @@ bool UdpSocket::SetBroadcast() {
     return setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &one, sizeof one) == 0;
 }
 
+bool UdpSocket::JoinMulticast(uint32_t group, uint32_t interface_address) {
+    ip_mreq request{};
+    request.imr_multiaddr.s_addr = htonl(group);
+    request.imr_interface.s_addr = htonl(interface_address);
+    return setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0;
+}
+
+bool UdpSocket::SetMulticastSender(uint32_t interface_address, int ttl) {
+    in_addr iface{};
+    iface.s_addr = htonl(interface_address);
+    const unsigned char loop = 1;
+    const unsigned char hops = static_cast<unsigned char>(ttl);
+    return setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &iface, sizeof iface) == 0 &&
+           setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) == 0 &&
+           setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops) == 0;
+}
+
 bool UdpSocket::Bind(uint32_t host_order_address, uint16_t port) {
     sockaddr_in sa = MakeAddress(host_order_address, port);
     return bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;

@@ -33,6 +33,12 @@ class UdpSocket {
     bool SetReuseAddress();
     bool SetBroadcast();
     bool Bind(uint32_t host_order_address, uint16_t port);
+    // Joins a multicast group on the interface with the given address (0: the
+    // one the routing table picks for the group).
+    bool JoinMulticast(uint32_t group, uint32_t interface_address);
+    // Sends multicast through the interface with the given address, looped
+    // back to this machine's own members, with the given time-to-live.
+    bool SetMulticastSender(uint32_t interface_address, int ttl);
     // The bound port (host order), 0 on error.
     uint16_t LocalPort() const;
 

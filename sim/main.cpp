@@ -10,10 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/udp_socket.h"
 #include "sim/alarms.h"
+#include "sim/memory_card.h"
 #include "sim/rtsp_server.h"
 #include "sim/services.h"
-#include "sim/memory_card.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -41,6 +42,8 @@ void Usage(FILE* out) {
         "               [--frame-rate N] [--loop] [--rtsp-status METHOD=CODE]\n"
         "               [--state FILE]\n"
         "               [--card-file NAME:BYTES]... [--page-size N]\n"
+        "               [--search-port N] [--multicast GROUP] [--push GROUP:PORT]\n"
+        "               [--alarm-period MS]\n"
         "\n"
         "A simulated camera that answers the camera command protocol on UDP.\n"
         "  --bind ADDR            address to listen on (default 127.0.0.1)\n"
@@ -68,6 +71,13 @@ void Usage(FILE* out) {
         "                         memory card (repeatable)\n"
         "  --page-size N          page size of the block transfers, 323 to 1498\n"
         "                         (default 1024)\n"
+        "  --search-port N        also answer camera searches on 0.0.0.0:N (shared with\n"
+        "                         other simulated cameras; answers go to loopback only)\n"
+        "  --multicast GROUP      the group the multicast search reports\n"
+        "  --push GROUP:PORT      multicast mode on: frames are pushed to GROUP:PORT\n"
+        "                         (224.0.0.0 to 239.255.255.255) with time-to-live 0,\n"
+        "                         so they never leave this machine\n"
+        "  --alarm-period MS      raise the alarm input every MS milliseconds\n"
         "Runs until interrupted (SIGINT, SIGTERM). SIGHUP simulates a restart: the\n"
         "next replies carry the start flag until the client clears it.\n");
 }
@@ -85,6 +95,8 @@ bool ParseInt(const char* text, int& out) {
 int main(int argc, char** argv) {
     kest::sim::SimConfig config;
     int alarm_period = 0;
+    uint32_t push_group = 0;
+    int push_port = 0;
     kest::sim::RtspServerConfig rtsp;
 #ifdef KESTSIM_DEFAULT_STREAM
     rtsp.stream_path = KESTSIM_DEFAULT_STREAM;
@@ -138,6 +150,14 @@ int main(int argc, char** argv) {
             config.search_port = uint16_t(n);
         } else if (arg == "--multicast") {
             config.multicast_address = value;
+        } else if (arg == "--push") {
+            const std::string v = value;
+            const size_t colon = v.rfind(':');
+            uint32_t group = 0;
+            ok = colon != std::string::npos &&
+                 kest::platform::ParseIpv4(v.substr(0, colon), group) && (group >> 28) == 0xE &&
+                 ParseInt(v.c_str() + colon + 1, n) && n > 0 && n <= 65535;
+            if (ok) push_group = group, push_port = n;
         } else if (arg == "--alarm-period") {
             ok = ParseInt(value, alarm_period) && alarm_period > 0;
         } else if (arg == "--rtsp-port" || arg == "--rtp-port") {
@@ -185,6 +205,14 @@ int main(int argc, char** argv) {
         }
     }
     kest::sim::Simulator sim(config);
+    if (push_port > 0) {
+        std::lock_guard lock(sim.state_mutex());
+        auto& services = sim.State<kest::sim::ServicesState>();
+        services.multicast_mode = 1;
+        services.multicast_address = {uint8_t(push_group >> 24), uint8_t(push_group >> 16),
+                                      uint8_t(push_group >> 8), uint8_t(push_group)};
+        services.multicast_port = int16_t(push_port);
+    }
     if (!state_path.empty() && kest::sim::LoadState(sim, state_path)) {
         if (bind_given) kest::sim::SetCameraAddress(sim, config.bind_address);
         std::fprintf(stderr, "kestsim: settings loaded from %s\n", state_path.c_str());

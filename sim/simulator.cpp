@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/ticks.h"
@@ -135,12 +136,30 @@ void Simulator::Stop() {
     if (log_) std::fclose(log_), log_ = nullptr;
 }
 
+void Simulator::Every(uint32_t period_ms, std::function<void(Simulator& sim)> tick) {
+    tickers_.push_back({std::max<uint32_t>(period_ms, 1), 0, std::move(tick)});
+}
+
+int Simulator::RunTickers() {
+    int wait_ms = 100;
+    const uint64_t now = platform::MonotonicMicros();
+    for (Ticker& t : tickers_) {
+        if (t.due_us <= now) {
+            t.due_us = now + uint64_t(t.period_ms) * 1000u;
+            t.tick(*this);
+        }
+        wait_ms = std::min<int>(wait_ms, int((t.due_us - std::min(t.due_us, now) + 999) / 1000));
+    }
+    return wait_ms;
+}
+
 void Simulator::Run() {
     std::vector<uint8_t> buf(65536);
     while (running_.load()) {
+        const int wait_ms = RunTickers();
         pollfd fds[3] = {
             {wake_fd_, POLLIN, 0}, {socket_.fd(), POLLIN, 0}, {search_socket_.fd(), POLLIN, 0}};
-        if (poll(fds, search_socket_.is_open() ? 3 : 2, 100) <= 0) continue;
+        if (poll(fds, search_socket_.is_open() ? 3 : 2, wait_ms) <= 0) continue;
         if (fds[0].revents & POLLIN) break;
         for (platform::UdpSocket* s : {&socket_, &search_socket_}) {
             if (!s->is_open()) continue;

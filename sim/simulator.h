@@ -129,6 +129,10 @@ class Simulator {
     // The address it listens on.
     std::string address() const;
 
+    // Before Start: runs tick on the sim thread every period_ms (what a camera
+    // does unasked, such as pushing frames to its multicast group).
+    void Every(uint32_t period_ms, std::function<void(Simulator& sim)> tick);
+
     // Sends a datagram of a handler's own to the sender of a request.
     void SendTo(const Datagram& to, const void* data, size_t size);
     // False once Stop has begun: long follow-ups end early.
@@ -170,6 +174,8 @@ class Simulator {
 
   private:
     void Run();
+    // Runs the tickers that are due; the wait until the next one, in ms.
+    int RunTickers();
     void Handle(const Datagram& d);
     void Reply(const Datagram& d, const Response& response);
     void SendReply(const Datagram& to, const std::vector<uint8_t>& bytes);
@@ -184,6 +190,12 @@ class Simulator {
     int wake_fd_ = -1;
 
     std::map<uint16_t, Handler> handlers_;
+    struct Ticker {
+        uint32_t period_ms;
+        uint64_t due_us;
+        std::function<void(Simulator&)> tick;
+    };
+    std::vector<Ticker> tickers_;  // sim thread once started
     Gate gate_;
     mutable std::mutex address_mutex_;
     std::string address_;

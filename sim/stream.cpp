@@ -6,6 +6,7 @@
 
 #include "platform/ticks.h"
 #include "sim/imaging.h"
+#include "sim/services.h"
 #include "sim/test_picture.h"
 
 namespace kest::sim {
@@ -13,6 +14,8 @@ namespace kest::sim {
 namespace {
 
 constexpr float kScaleFactors[4] = {50.0f, 25.0f, 12.5f, 6.25f};
+constexpr uint16_t kMulticastHeader = 251;
+constexpr uint16_t kMulticastPacket = 252;
 
 bool HasOwnHeader(int model) {
     return model == 11 || model == 13 || model == 20;
@@ -198,6 +201,95 @@ bool OwnsIdentifier(Simulator& s, uint16_t id) {
     return id == st.picture_id && !st.packets.empty();
 }
 
+bool IsMulticastGroup(const std::array<uint8_t, 4>& group) {
+    return (group[0] & 0xF0) == 0xE0;
+}
+
+// scmd_get_comp_data 131: +12 argument. 1 asks the camera to push (status 1
+// when it is set to multicast, else 0); 0 checks that it still does, and the
+// answer carries its group (+8) and port (+16).
+void MulticastStart(Simulator& sim, const Request& request, Response& response) {
+    ByteReader body = request.body;
+    body.Skip(8);
+    const uint16_t argument = body.U16();
+    std::lock_guard lock(sim.state_mutex());
+    MulticastPushState& push = sim.State<MulticastPushState>();
+    const ServicesState& services = sim.State<ServicesState>();
+    const bool on = services.multicast_mode == 1 && IsMulticastGroup(services.multicast_address);
+    if (argument == 1) {
+        response.status = on ? 1 : 0;
+        if (on) push.pushing = true;
+        return;
+    }
+    ++push.checks;
+    response.status = int16_t(on ? push.check_status : 0);
+    response.U16(0);
+    response.Bytes(services.multicast_address.data(), 4);
+    response.Zeros(4);
+    response.U16(uint16_t(services.multicast_port));
+}
+
+// Every few milliseconds: the next frame to the group when one is due.
+void PushFrame(Simulator& sim) {
+    std::lock_guard lock(sim.state_mutex());
+    MulticastPushState& push = sim.State<MulticastPushState>();
+    if (!push.pushing) return;
+    const uint64_t now = platform::MonotonicMicros();
+    if (now - push.last_push_us < uint64_t(push.period_ms) * 1000u) return;
+    push.last_push_us = now;
+    const ServicesState& services = sim.State<ServicesState>();
+    if (services.multicast_mode != 1 || !IsMulticastGroup(services.multicast_address)) {
+        push.pushing = false;
+        return;
+    }
+    if (!push.sender.is_open()) {
+        // Time-to-live 0 through the camera's own loopback address: the
+        // frames reach this machine's members and never a network.
+        uint32_t own = 0;
+        platform::ParseIpv4(sim.address(), own);
+        if (!push.sender.Open() || !push.sender.Bind(own, 0) ||
+            !push.sender.SetMulticastSender(own, 0)) {
+            push.sender.Close();
+            push.pushing = false;
+            return;
+        }
+    }
+    const auto& g = services.multicast_address;
+    const sockaddr_in to = platform::MakeAddress(
+        uint32_t(g[0]) << 24 | uint32_t(g[1]) << 16 | uint32_t(g[2]) << 8 | g[3],
+        uint16_t(services.multicast_port));
+
+    StreamState& st = sim.State<StreamState>();
+    FollowImaging(sim, st);
+    const FrameData frame = MakeFrame(sim, st);
+    const uint16_t sequence = push.sequence++;
+    const int payload = std::max(1, std::min(st.payload, kMaxPayload));
+    const int count = int((frame.data.size() + size_t(payload) - 1) / size_t(payload));
+    std::vector<std::vector<uint8_t>> packets;
+    for (int n = 1; n <= count; ++n) {
+        const size_t offset = size_t(n - 1) * size_t(payload);
+        const int length = int(std::min(frame.data.size() - offset, size_t(payload)));
+        packets.push_back(Packet(st, sequence, kMulticastPacket, n, count,
+                                 frame.data.data() + offset, length, uint32_t(frame.data.size())));
+    }
+    if (push.packet_before_header && !packets.empty()) {
+        push.sender.SendTo(packets.back().data(), packets.back().size(), to);
+        push.packet_before_header = false;
+    }
+    std::vector<uint8_t> h(8 + frame.header.size(), 0);
+    StoreU16(&h[0], sequence);
+    StoreU16(&h[2], kMulticastHeader);
+    StoreU16(&h[4], uint16_t(frame.header.size()));
+    std::copy(frame.header.begin(), frame.header.end(), h.begin() + 8);
+    push.sender.SendTo(h.data(), h.size(), to);
+    for (int n = 1; n <= count; ++n) {
+        if (push.drop_once.erase(n)) continue;
+        push.sender.SendTo(packets[size_t(n - 1)].data(), packets[size_t(n - 1)].size(), to);
+    }
+    ++st.frames_sent;
+    ++push.frames_pushed;
+}
+
 }  // namespace
 
 std::vector<uint8_t> CameraHeader(int model, const std::vector<uint8_t>& tables, int reverse,
@@ -233,6 +325,8 @@ std::vector<uint8_t> CameraHeader(int model, const std::vector<uint8_t>& tables,
 void RegisterStream(Simulator& sim) {
     sim.Register(128, Poll);
     sim.Register(129, Poll);
+    sim.Register(131, MulticastStart);
+    sim.Every(5, PushFrame);
     // scmd_set_jpeg_mode: +12 picture mode, +14 frame-rate index. The stream
     // notes them; the imaging commands, when present, answer.
     sim.Wrap(112, [](Simulator& s, const Request& r, Response& out, const Handler& previous) {

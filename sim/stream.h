@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/udp_socket.h"
 #include "sim/simulator.h"
 
 namespace kest::sim {
@@ -55,6 +56,24 @@ struct StreamState {
     int jpeg_mode = 0;
     int frame_rate_index = 0;
     std::vector<std::vector<uint8_t>> cache;  // preencoded frames (whole frame data)
+};
+
+// Push mode: a camera set to multicast (mode 1 of scmd_set_multicast_mode)
+// sends every frame to its group and port once scmd_get_comp_data 131 asks
+// for it: a frame header datagram (251), then the picture packets (252), all
+// with the frame's own sequence number. Lock sim.state_mutex() from outside.
+struct MulticastPushState {
+    bool pushing = false;
+    uint32_t period_ms = 100;  // between frames
+    int check_status = 1;      // the answer to the check (131 with argument 0)
+    uint16_t sequence = 0x4000;
+    std::set<int> drop_once;  // packets of the next frame not sent
+    bool packet_before_header =
+        false;  // the next frame's last packet also goes ahead of its header
+    uint32_t frames_pushed = 0;
+    uint32_t checks = 0;
+    uint64_t last_push_us = 0;
+    platform::UdpSocket sender;
 };
 
 // The camera's own JPEG header for models 11, 13 and 20 (K bytes), built

@@ -10,6 +10,7 @@
 #include "control/stream/camera.h"
 #include "control/stream/picdec_binding.h"
 #include "control/stream/render.h"
+#include "bench/support/loopback_camera.h"
 #include "sim/simulator.h"
 #include "tests/control/stream/camera_jpeg.h"
 
@@ -43,15 +44,7 @@ const Bytes& Frame() {
 }
 
 kest::sim::Simulator& Camera() {
-    static kest::sim::Simulator* sim = [] {
-        kest::sim::SimConfig config;
-        config.port = 0;
-        config.model_code = 11;
-        auto* s = new kest::sim::Simulator(config);
-        if (!s->Start()) std::abort();
-        return s;
-    }();
-    return *sim;
+    return kest::bench::LoopbackCamera();
 }
 
 void Overlays() {

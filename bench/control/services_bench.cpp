@@ -9,19 +9,13 @@
 #include "control/protocol/identity.h"
 #include "control/protocol/services.h"
 #include "control/stream/camera.h"
+#include "bench/support/loopback_camera.h"
 #include "sim/simulator.h"
 
 namespace {
 
 kest::sim::Simulator& Camera() {
-    static kest::sim::Simulator* sim = [] {
-        kest::sim::SimConfig config;
-        config.port = 0;
-        auto* s = new kest::sim::Simulator(config);
-        if (!s->Start()) std::abort();
-        return s;
-    }();
-    return *sim;
+    return kest::bench::LoopbackCamera();
 }
 
 void BM_PassThrough1460OnOpenSession(benchmark::State& state) {

@@ -276,12 +276,17 @@ intptr_t CKestCtrl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpara
         case kAlarmSocketMessage:
             HandleAlarmSocket();
             return 0;
+        case kMulticastSocketMessage:
+            if (camera_) camera_->OnMulticastDatagram(int(wparam));
+            return 1;
         default:
             return 0;
     }
 }
 
-void CKestCtrl::OnTimer(uint32_t) {}
+void CKestCtrl::OnTimer(uint32_t timer_id) {
+    if (timer_id == kMulticastCheckTimer) CheckMulticast();
+}
 
 void CKestCtrl::HandleNewImage() {
     if (!camera_) return;

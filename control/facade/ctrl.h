@@ -310,6 +310,9 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     platform::MessageWindow* listener_window() override { return window_.get(); }
 
     void FireEvent(int32_t dispid, std::initializer_list<Variant> args);
+    // The periodic push-mode check: the camera still pushes to the session's
+    // group and port, or push mode ends with EndDownloading.
+    void CheckMulticast();
 
   private:
     // The call convention of camera methods: 5 without camera object, 7

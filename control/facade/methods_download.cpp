@@ -23,6 +23,29 @@ constexpr const char* kFrameRateOutOfRange =
     "automatically.";
 
 constexpr platform::Rgb kRecRed{255, 0, 0};
+constexpr uint32_t kMulticastCheckMs = 20000;
+
+// The receive result that ends push mode for a failed check.
+int32_t CheckFailure(int32_t code, int32_t unchanged) {
+    switch (code) {
+        case kMulticastNoReply:
+            return kReceiveLost;
+        case 30:
+            return kReceiveResendZero;
+        case 33:
+            return kReceiveRefused;
+        case 34:
+            return kReceiveStatus4;
+        case 35:
+            return kReceiveMulticast;
+        case 36:
+            return kReceiveMpegMode;
+        case 37:
+            return kReceiveStatus7;
+        default:
+            return unchanged;
+    }
+}
 
 }  // namespace
 
@@ -112,7 +135,19 @@ int16_t CKestCtrl::StartDownloading() {
         if (status == 1) return fail(kResultRefused);
         if (status >= 2) return fail(kResultStatus);
         if (status < 0) return fail(kResultFailed);
-        // Mode 1 (multicast on) is received like a pulled stream for now.
+        if (mode.mode == 1) {
+            // The camera pushes its frames to its group: no receive thread.
+            if (camera.OpenMulticastSession(window_.get()) != 0) return fail(kResultFailed);
+            if (!camera.WatchMulticastSocket()) return fail(kResultFailed);
+            if (camera.StartMulticast(1) != 0) {
+                camera.EndMulticast();
+                camera.CloseSession();
+                camera.set_downloading(false);
+                return kResultStatus;
+            }
+            if (window_) window_->SetTimer(kMulticastCheckTimer, kMulticastCheckMs);
+            return kResultOk;
+        }
     }
 
     const int32_t started = camera.StartReceiving(true, true);
@@ -175,6 +210,17 @@ void CKestCtrl::Draw(platform::Surface& target, const platform::Rect& bounds, pl
     target.Fill({bounds.x, bounds.y + h, std::min(w, bounds.width), bounds.height - h}, face);
     platform::Copy(target, bounds.x, bounds.y, std::min(w, bounds.width),
                    std::min(h, bounds.height), picture, 0, 0);
+}
+
+void CKestCtrl::CheckMulticast() {
+    if (!camera_) return;
+    CKestCamera& camera = *camera_;
+    const int32_t code = camera.StartMulticast(0);
+    if (code == 0) return;
+    camera.receiver().set_result(CheckFailure(code, camera.receiver().result()));
+    camera.ReportReceiveEnd();
+    if (window_) window_->KillTimer(kMulticastCheckTimer);
+    camera.EndMulticast();
 }
 
 int16_t CKestCtrl::StopDownloading() {

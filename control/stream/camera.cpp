@@ -173,6 +173,18 @@ void CKestCamera::ReadSettings() {
     }
 }
 
+bool CKestCamera::AllocateReceiveBuffer() {
+    frame_.Clear();
+    receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
+    frame_.buffer = receive_buffer_.get();
+    return receive_buffer_ != nullptr;
+}
+
+void CKestCamera::Reseed() {
+    sequence_seed_ = platform::TickCount() << 8;
+    channel_.SeedSequence(sequence_seed_);
+}
+
 int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) {
     if (session_open_.load()) return protocol::kSessionOpen;
     // A port that does not fit the socket address would silently go elsewhere.
@@ -183,18 +195,12 @@ int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) 
 
     if (int32_t r = channel_.Open(address_text_, uint16_t(port)); r != 0) return r;
 
-    frame_.Clear();
-    receive_buffer_.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]());
-    if (!receive_buffer_) {
+    if (!AllocateReceiveBuffer()) {
         channel_.Close();
         return protocol::kNoReceiveBuffer;
     }
-    frame_.buffer = receive_buffer_.get();
-
     session_open_.store(true);
-    sequence_seed_ = platform::TickCount() << 8;
-    channel_.SeedSequence(sequence_seed_);
-
+    Reseed();
     ReadSettings();
     reported_ = ReportedState{};
 
@@ -220,6 +226,7 @@ int32_t CKestCamera::CloseSession() {
     RequestStop();
     while (WaitReceiveEnd() == 1)
         platform::SleepMs(1);
+    multicast_.End();
     channel_.Close();
     receive_buffer_.reset();
     frame_.buffer = nullptr;
@@ -254,6 +261,26 @@ int32_t CKestCamera::scmd_get_multicast_mode(protocol::MulticastMode* mode) {
     return r;
 }
 
+int32_t CKestCamera::OpenMulticastSession(platform::MessageWindow* window) {
+    if (const int32_t r = multicast_.Open(window, multicast_address_text_, multicast_port_text_);
+        r != 0) {
+        return r;
+    }
+    if (!receive_buffer_ && !AllocateReceiveBuffer()) {
+        multicast_.End();
+        return protocol::kNoReceiveBuffer;
+    }
+    Reseed();
+    ReadSettings();
+    return protocol::kDone;
+}
+
+bool CKestCamera::WatchMulticastSocket() {
+    if (multicast_.Watch()) return true;
+    multicast_.End();
+    return false;
+}
+
 bool CKestCamera::LockPresentation(int mode) {
     if (!presentation_lock_) return false;
     if (mode == 1) return presentation_lock_->Wait(kPresentationWaitMs);
@@ -277,9 +304,13 @@ size_t CKestCamera::CompleteFrame(const uint8_t* header, size_t header_length, s
     return kest::CompleteFrame({frame_.buffer, kReceiveBufferSize}, data_length, in);
 }
 
-void CKestCamera::DeliverFrame() {
+void CKestCamera::DeliverFrame(PresentationWait wait) {
     if (frame_.length == 0 || frame_.frame_number == last_delivered_frame_ ||
         frame_.receiving.load()) {
+        return;
+    }
+    // A frame the host cannot take yet is not even decoded.
+    if (wait == PresentationWait::kTry && (!presentation_lock_ || !presentation_lock_->Wait(0))) {
         return;
     }
     frame_.frame_count++;
@@ -293,8 +324,10 @@ void CKestCamera::DeliverFrame() {
     }
     int32_t width = 0, height = 0;
     DecodeFrame(frame_.buffer, length, &width, &height);
-    LockPresentation(0);
-    LockPresentation(1);  // reception goes on even when the wait times out
+    if (wait == PresentationWait::kWait) {
+        LockPresentation(0);
+        LockPresentation(1);  // reception goes on even when the wait times out
+    }
     PresentFrame(frame_.buffer, length);
     if (!PostToListeners(kNewImageMessage, 0, reinterpret_cast<intptr_t>(this))) {
         LockPresentation(2);

@@ -18,6 +18,7 @@
 #include "control/protocol/transport.h"
 #include "control/stream/camera_state.h"
 #include "control/stream/frame_format.h"
+#include "control/stream/multicast_receiver.h"
 #include "control/stream/receiver.h"
 #include "control/stream/render.h"
 #include "control/stream/timestamp_font.h"
@@ -166,7 +167,27 @@ class CKestCamera {
     // cannot be shown.
     size_t CompleteFrame(const uint8_t* header, size_t header_length, size_t data_length);
     // Hands the completed frame to the listeners under the presentation lock.
-    void DeliverFrame();
+    // The receive thread waits for the lock; the host's thread, which is the
+    // one that releases it after NewImage, only tries it and drops the frame
+    // while the previous one is still being shown.
+    enum class PresentationWait { kWait, kTry };
+    void DeliverFrame(PresentationWait wait = PresentationWait::kWait);
+    // Push mode (host's thread): joins the group and port of the last
+    // scmd_get_multicast_mode, allocates the receive buffer when the session
+    // has none and reads "KEST.INI". 0, -201, -100, -5, -6, -7 or -3.
+    int32_t OpenMulticastSession(platform::MessageWindow* window);
+    // Readable data on the multicast socket becomes the multicast-socket
+    // message of the window; false when it cannot (the socket is closed).
+    bool WatchMulticastSocket();
+    // 0, 30 plus the camera's status, or 29 (no reply, or the camera pushes
+    // to another group or port).
+    int32_t StartMulticast(int first) { return multicast_.Start(first); }
+    // 1 when a frame was completed.
+    int32_t OnMulticastDatagram(int socket) { return multicast_.OnDatagram(socket); }
+    // The periodic check failed: push mode ends, the session stays.
+    void EndMulticast() { multicast_.End(); }
+    const MulticastReceiver& multicast() const { return multicast_; }
+
     // Posts the end of reception (status kind 10) with its end code.
     void ReportReceiveEnd();
     // The JPEG file last handed to the host, valid under the presentation lock.
@@ -277,6 +298,11 @@ class CKestCamera {
 
   private:
     void ReadSettings();
+    // The zero-filled receive buffer in which frames are assembled.
+    bool AllocateReceiveBuffer();
+    // A new sequence seed from the tick count, for the channel and the
+    // picture identifiers.
+    void Reseed();
 
     std::string command_lock_name_;
     std::string presentation_lock_name_;
@@ -351,6 +377,7 @@ class CKestCamera {
     size_t presented_length_ = 0;
     uint16_t last_delivered_frame_ = 0;
     uint32_t sequence_seed_ = 0;
+    MulticastReceiver multicast_{*this};
     PictureReceiver receiver_{*this};  // last: its thread uses the fields above
 };
 

@@ -334,59 +334,70 @@ PictureReceiver::Next PictureReceiver::FetchFrame(uint16_t picture_id, bool& hol
     return Next::kNextFrame;
 }
 
+bool ReadPicturePacket(const uint8_t* bytes, size_t length, PicturePacket& p) {
+    if (length < kPacketHeaderSize) return false;
+    ByteReader r(bytes, length);
+    p.sequence = r.U16();
+    r.Skip(4);
+    p.flags = r.U16();
+    p.width = r.U16();
+    p.height = r.U16();
+    p.pan = r.I16();
+    p.tilt = r.I16();
+    p.number = r.I16();
+    p.count = r.I16();
+    p.payload = r.I16();
+    p.scale_quality = r.U8();
+    r.Skip(1);
+    p.total = r.U32();
+    p.data = bytes + kPacketHeaderSize;
+    return true;
+}
+
+void TakeFrameState(CKestCamera& camera, const PicturePacket& p) {
+    FrameState& st = camera.frame_state();
+    st.sampling = p.flags & 1;
+    st.reverse = (p.flags >> 1) & 1;
+    st.pan_limit = (p.flags >> 2) & 1;
+    st.tilt_limit = (p.flags >> 3) & 1;
+    st.motor_moving = (p.flags & 0x30) ? 1 : 0;
+    st.initial_moving = (p.flags >> 6) & 1;
+    st.zoom = int16_t(p.flags >> 8);
+    st.width = p.width;
+    st.height = p.height;
+    st.pan = p.pan;
+    st.tilt = p.tilt;
+    st.quality = p.scale_quality & 15;
+    const int scale = (p.scale_quality >> 4) & 3;
+    camera.set_scale(scale * 16, kScaleFactors[scale]);
+    if (camera.version_number() == 10 && camera.frame_counter() < 2) {
+        st.pan_limit = 0;
+        st.tilt_limit = 0;
+    }
+}
+
 PictureReceiver::Take PictureReceiver::TakePacket(const Reply& packet, size_t length, bool first,
                                                   int expected) {
-    if (length < kPacketHeaderSize) return Take::kDropFrame;
-    ByteReader r(packet.bytes.data(), length);
-    r.Seek(6);
-    const uint16_t flags = r.U16();
-    const uint16_t width = r.U16();
-    const uint16_t height = r.U16();
-    const int16_t pan = r.I16();
-    const int16_t tilt = r.I16();
-    const int16_t number = r.I16();
-    const int16_t count = r.I16();
-    const int16_t payload = r.I16();
-    const uint8_t scale_quality = r.U8();
-    r.Skip(1);
-    const uint32_t total = r.U32();
-    if (payload < 0 || payload > kPacketPayloadMax) return Take::kEnd;
-    if (size_t(kPacketHeaderSize) + size_t(payload) > length) return Take::kDropFrame;
+    PicturePacket p;
+    if (!ReadPicturePacket(packet.bytes.data(), length, p)) return Take::kDropFrame;
+    if (p.payload < 0 || p.payload > kPacketPayloadMax) return Take::kEnd;
+    if (size_t(kPacketHeaderSize) + size_t(p.payload) > length) return Take::kDropFrame;
 
     if (first) {
-        FrameState& st = camera_.frame_state();
-        st.sampling = flags & 1;
-        st.reverse = (flags >> 1) & 1;
-        st.pan_limit = (flags >> 2) & 1;
-        st.tilt_limit = (flags >> 3) & 1;
-        st.motor_moving = (flags & 0x30) ? 1 : 0;
-        st.initial_moving = (flags >> 6) & 1;
-        st.zoom = int16_t(flags >> 8);
-        st.width = width;
-        st.height = height;
-        st.pan = pan;
-        st.tilt = tilt;
-        st.quality = scale_quality & 15;
-        const int scale = (scale_quality >> 4) & 3;
-        camera_.set_scale(scale * 16, kScaleFactors[scale]);
-        if (camera_.version_number() == 10 && camera_.frame_counter() < 2) {
-            st.pan_limit = 0;
-            st.tilt_limit = 0;
-        }
+        TakeFrameState(camera_, p);
         // The packet map and the receive buffer bound what a frame may be.
-        if (count < 1 || count > kMaxPackets) return Take::kDropFrame;
-        if (total > CKestCamera::kReceiveBufferSize) return Take::kDropFrame;
-        packet_count_ = count;
-        frame_length_ = total;
-        payload_size_ = payload;
+        if (p.count < 1 || p.count > kMaxPackets) return Take::kDropFrame;
+        if (p.total > CKestCamera::kReceiveBufferSize) return Take::kDropFrame;
+        packet_count_ = p.count;
+        frame_length_ = p.total;
+        payload_size_ = p.payload;
     }
-    if (number < 1 || number > packet_count_) return Take::kDropFrame;
-    if (expected && number != expected) return Take::kDropFrame;
-    const size_t place = size_t(number - 1) * size_t(payload_size_);
-    if (place + size_t(payload) > CKestCamera::kReceiveBufferSize) return Take::kDropFrame;
-    std::memcpy(camera_.frame_record().buffer + place, &packet.bytes[kPacketHeaderSize],
-                size_t(payload));
-    received_[size_t(number)] = 1;
+    if (p.number < 1 || p.number > packet_count_) return Take::kDropFrame;
+    if (expected && p.number != expected) return Take::kDropFrame;
+    const size_t place = size_t(p.number - 1) * size_t(payload_size_);
+    if (place + size_t(p.payload) > CKestCamera::kReceiveBufferSize) return Take::kDropFrame;
+    std::memcpy(camera_.frame_record().buffer + place, p.data, size_t(p.payload));
+    received_[size_t(p.number)] = 1;
     return Take::kOk;
 }
 

@@ -33,6 +33,28 @@ constexpr int kPacketHeaderSize = 28;
 constexpr int kMaxPackets = 255;        // the packet map has 256 entries
 constexpr int kCameraHeaderMax = 1300;  // the camera's own JPEG header
 
+// The head of a picture packet, as the pull and the push mode receive it.
+struct PicturePacket {
+    uint16_t sequence = 0;
+    uint16_t flags = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    int16_t pan = 0;
+    int16_t tilt = 0;
+    int16_t number = 0;
+    int16_t count = 0;
+    int16_t payload = 0;  // bytes of picture data after the head
+    uint8_t scale_quality = 0;
+    uint32_t total = 0;  // the frame's compressed length
+    const uint8_t* data = nullptr;
+};
+// False when the datagram is shorter than the head; the payload length is
+// the caller's to check against the datagram.
+bool ReadPicturePacket(const uint8_t* bytes, size_t length, PicturePacket& packet);
+// The first packet of a frame carries the frame's state: orientation, limits,
+// motors, zoom, size, quality and scale.
+void TakeFrameState(CKestCamera& camera, const PicturePacket& packet);
+
 class PictureReceiver {
   public:
     explicit PictureReceiver(CKestCamera& camera) : camera_(camera) {}

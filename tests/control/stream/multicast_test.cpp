@@ -1,0 +1,300 @@
+// Push mode against simulated cameras that multicast their frames: frames
+// assembled from the group's datagrams and shown like pulled ones, malformed
+// and incomplete frames dropped, the periodic check and its end codes, and a
+// whole site of two cameras found by search. Multicast runs only inside the
+// isolated test namespace.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+
+#include "control/facade/ctrl.h"
+#include "control/stream/picdec_binding.h"
+#include "control/stream/window_messages.h"
+#include "jpeg_fixtures.h"
+#include "platform/event_loop.h"
+#include "sim/alarms.h"
+#include "sim/services.h"
+#include "sim/simulator.h"
+#include "sim/stream.h"
+#include "tests/support/temp_dir.h"
+
+namespace kest {
+namespace {
+
+constexpr uint16_t kGroupPort = 47600;
+
+struct Events : _DKestEvents {
+    CKestCtrl* ctrl = nullptr;
+    int pictures = 0;
+    int mismatched = 0;  // pictures that differ from the reference decode
+    std::vector<int> ends;
+    std::vector<std::pair<std::string, int>> alarms;
+    bool hold = false;  // keep the presentation lock past NewImage
+
+    void OnEvent(const MemberInfo& e, std::span<const Variant> args) override {
+        if (e.name == "EndDownloading") ends.push_back(args[0].integer());
+        if (e.name == "Alarm") alarms.emplace_back(args[0].text(), args[1].integer());
+        if (e.name != "NewImage") return;
+        ++pictures;
+        CKestCamera& c = *ctrl->camera();
+        const picdec_test::Bytes file(c.presented_jpeg(),
+                                      c.presented_jpeg() + c.presented_length());
+        const auto ref = picdec_test::DecodeReference(file);
+        if (ref.width != c.presented_width() || ref.height != c.presented_height() ||
+            ref.pixels.size() != size_t(ref.width) * size_t(ref.height) * 3) {
+            ++mismatched;
+            return;
+        }
+        long sum = 0;
+        for (size_t i = 0; i < ref.pixels.size(); ++i)
+            sum += std::abs(int(c.presented_picture()[i]) - int(ref.pixels[i]));
+        if (double(sum) / double(ref.pixels.size()) > 1.5) ++mismatched;
+    }
+};
+
+std::unique_ptr<sim::Simulator> PushCamera(const std::string& address, uint8_t group_last,
+                                           int model = 11) {
+    sim::SimConfig config;
+    config.bind_address = address;
+    config.port = 4000;
+    config.search_port = 4000;
+    config.model_code = model;
+    config.multicast_address = "239.1.1." + std::to_string(group_last);
+    config.multicast_value = 1;
+    auto sim = std::make_unique<sim::Simulator>(config);
+    {
+        std::lock_guard lock(sim->state_mutex());
+        sim::ServicesState& services = sim->State<sim::ServicesState>();
+        services.multicast_mode = 1;
+        services.multicast_address = {239, 1, 1, group_last};
+        services.multicast_port = int16_t(kGroupPort + group_last);
+        sim->State<sim::MulticastPushState>().period_ms = 40;
+    }
+    return sim;
+}
+
+class PushMode : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("KEST_IN_NETNS")) {
+            GTEST_SKIP() << "multicast only inside the test namespace";
+        }
+        if (!ProcessPicdec().can_decode()) GTEST_SKIP() << "picdec.spi is not built next to kest";
+        sim_ = PushCamera("127.0.0.2", 2);
+        ASSERT_TRUE(sim_->Start());
+        ctrl_.AttachWindow(loop_.CreateWindow(&ctrl_));
+        events_.ctrl = &ctrl_;
+        ctrl_.Advise(&events_);
+        ctrl_.SetRemoteIPAddress("127.0.0.2");
+        ctrl_.SetCameraPort(4000);
+    }
+    void TearDown() override {
+        if (!sim_) return;
+        ctrl_.StopDownloading();
+        loop_.RunPending();
+        ctrl_.Unadvise(&events_);
+    }
+    template <typename F>
+    void WithPush(F&& f) {
+        std::lock_guard lock(sim_->state_mutex());
+        f(sim_->State<sim::MulticastPushState>());
+    }
+    bool RunUntilPictures(int n) {
+        return loop_.RunUntil([&] { return events_.pictures >= n; }, 10000);
+    }
+    const MulticastReceiver& push() { return ctrl_.camera()->multicast(); }
+
+    test::ScopedTempDir dir_;
+    std::unique_ptr<sim::Simulator> sim_;
+    platform::EventLoop loop_;
+    CKestCtrl ctrl_;
+    Events events_;
+};
+
+TEST_F(PushMode, PushedFramesAreShownLikePulledOnesWithoutAnyPoll) {
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    EXPECT_TRUE(push().active());
+    ASSERT_TRUE(RunUntilPictures(4));
+    EXPECT_EQ(events_.mismatched, 0);
+    EXPECT_EQ(ctrl_.camera()->presented_width(), 640);
+    // The camera was asked once to push; no frame was polled for.
+    EXPECT_EQ(sim_->ReceivedCount(131), 1u);
+    EXPECT_EQ(sim_->ReceivedCount(128) + sim_->ReceivedCount(129), 0u);
+    const auto asks = sim_->Received();
+    for (const auto& d : asks) {
+        if (d.code() == 131) {
+            EXPECT_EQ(LoadU16(&d.bytes[12]), 1);
+        }
+    }
+    EXPECT_FALSE(ctrl_.camera()->receiver().running());
+
+    EXPECT_EQ(ctrl_.StopDownloading(), 0);
+    EXPECT_FALSE(push().session_open());
+    EXPECT_FALSE(ctrl_.camera()->session_open());
+    // A second start joins the group again.
+    const int before = events_.pictures;
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(before + 2));
+}
+
+TEST_F(PushMode, APacketBeforeAnyHeaderIsIgnoredAndAFrameMissingAPacketIsDropped) {
+    WithPush([](sim::MulticastPushState& p) { p.packet_before_header = true; });
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(2));
+    // Taken without its header, the early last packet would have ended a
+    // frame that has none of the others.
+    EXPECT_EQ(push().frames_dropped(), 0u);
+
+    // Packet 2 of the next frame never comes: that frame is not delivered,
+    // and the ones after it are.
+    WithPush([&](sim::MulticastPushState& p) { p.drop_once = {2}; });
+    ASSERT_TRUE(loop_.RunUntil([&] { return push().frames_dropped() == 1; }, 10000));
+    const uint32_t completed = push().frames_completed();
+    const int shown = events_.pictures;
+    ASSERT_TRUE(loop_.RunUntil([&] { return push().frames_completed() >= completed + 2; }, 10000));
+    ASSERT_TRUE(RunUntilPictures(shown + 1));
+    EXPECT_EQ(push().frames_dropped(), 1u);
+    EXPECT_EQ(events_.mismatched, 0);
+}
+
+TEST_F(PushMode, TheCheckEndsPushModeWhenThePortChangesOrTheCameraSaysFive) {
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(1));
+
+    // A check that finds everything as it was changes nothing.
+    ctrl_.OnTimer(kMulticastCheckTimer);
+    EXPECT_TRUE(push().active());
+    EXPECT_TRUE(events_.ends.empty());
+    const auto checks = [&] {
+        size_t n = 0;
+        for (const auto& d : sim_->Received())
+            n += d.code() == 131 && LoadU16(&d.bytes[12]) == 0;
+        return n;
+    };
+    EXPECT_EQ(checks(), 1u);
+
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        sim_->State<sim::ServicesState>().multicast_port = int16_t(kGroupPort + 9);
+    }
+    ctrl_.OnTimer(kMulticastCheckTimer);
+    loop_.RunPending();
+    EXPECT_EQ(events_.ends, std::vector<int>{10});
+    EXPECT_FALSE(push().session_open());
+    EXPECT_FALSE(ctrl_.camera()->downloading());
+    // The timer is gone with push mode.
+    ctrl_.OnTimer(kMulticastCheckTimer);
+
+    // Once more, now the camera answers the check with status 5.
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        sim_->State<sim::ServicesState>().multicast_port = int16_t(kGroupPort + 2);
+    }
+    ctrl_.StopDownloading();
+    loop_.RunPending();
+    events_.ends.clear();
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    WithPush([](sim::MulticastPushState& p) { p.check_status = 5; });
+    ctrl_.OnTimer(kMulticastCheckTimer);
+    loop_.RunPending();
+    EXPECT_EQ(events_.ends, std::vector<int>{5});
+}
+
+TEST_F(PushMode, AFrameIsDroppedWhileTheHostStillHoldsThePreviousOne) {
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(1));
+    // The host's thread holds the presentation lock, as it does between a
+    // frame's hand-over and the end of its NewImage: frames arriving then are
+    // dropped at once, never waited for.
+    ASSERT_TRUE(ctrl_.camera()->LockPresentation(1));
+    const int shown = events_.pictures;
+    const uint32_t completed = push().frames_completed();
+    ASSERT_TRUE(loop_.RunUntil([&] { return push().frames_completed() >= completed + 3; }, 10000));
+    EXPECT_EQ(events_.pictures, shown);
+    ctrl_.camera()->LockPresentation(2);
+    ASSERT_TRUE(RunUntilPictures(shown + 2));
+}
+
+TEST_F(PushMode, TheGroupIsJoinedOnTheInterfaceTheSettingsName) {
+    // An address no interface has: the group cannot be joined.
+    std::ofstream(dir_.File("KEST.INI")) << "[udp]\nmulticast_interface=192.0.2.1\n";
+    EXPECT_EQ(ctrl_.StartDownloading(), kResultFailed);
+    EXPECT_FALSE(ctrl_.camera()->downloading());
+    EXPECT_EQ(sim_->ReceivedCount(131), 0u);
+
+    std::ofstream(dir_.File("KEST.INI")) << "[udp]\nmulticast_interface=127.0.0.1\n";
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(2));
+}
+
+TEST_F(PushMode, ACameraThatDoesNotMulticastIsPulled) {
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        sim_->State<sim::ServicesState>().multicast_mode = 0;
+    }
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    EXPECT_FALSE(push().session_open());
+    ASSERT_TRUE(RunUntilPictures(2));
+    EXPECT_GT(sim_->ReceivedCount(129), 0u);
+    EXPECT_EQ(sim_->ReceivedCount(131), 0u);
+}
+
+TEST(PushSite, TwoCamerasFoundOneStreamingByMulticastTheOtherRaisingAnAlarm) {
+    if (!std::getenv("KEST_IN_NETNS")) GTEST_SKIP() << "multicast only inside the test namespace";
+    if (!ProcessPicdec().can_decode()) GTEST_SKIP() << "picdec.spi is not built next to kest";
+    test::ScopedTempDir dir;
+    auto streaming = PushCamera("127.0.0.2", 2);
+    auto alarming = PushCamera("127.0.0.3", 3, 20);
+    ASSERT_TRUE(streaming->Start());
+    ASSERT_TRUE(alarming->Start());
+
+    platform::EventLoop loop;
+    CKestCtrl viewer, watcher;
+    Events shown, alarms;
+    shown.ctrl = &viewer;
+    alarms.ctrl = &watcher;
+    viewer.AttachWindow(loop.CreateWindow(&viewer));
+    watcher.AttachWindow(loop.CreateWindow(&watcher));
+    viewer.Advise(&shown);
+    watcher.Advise(&alarms);
+
+    // Both cameras are found, each with its group and its multicast flag.
+    std::vector<uint8_t> records(120, 0);
+    int16_t number = 0;
+    ASSERT_EQ(viewer.SearchMulticastIP({records.data(), records.size()}, 120, number, 1), 0);
+    ASSERT_EQ(number, 2);
+    std::set<std::pair<int, int>> found;
+    for (int i = 0; i < number; ++i) {
+        const uint8_t* r = &records[size_t(i) * 12];
+        EXPECT_EQ(r[0], 127);
+        EXPECT_EQ(r[4], 239);
+        EXPECT_EQ(r[8], 1);
+        found.emplace(r[3], r[7]);
+    }
+    EXPECT_EQ(found, (std::set<std::pair<int, int>>{{2, 2}, {3, 3}}));
+
+    viewer.SetRemoteIPAddress("127.0.0.2");
+    viewer.SetCameraPort(4000);
+    ASSERT_EQ(viewer.StartDownloading(), 0);
+    watcher.SetRemoteIPAddress("127.0.0.3");
+    watcher.SetCameraPort(4000);
+    ASSERT_EQ(watcher.AlarmRegister(), 0);
+
+    ASSERT_TRUE(loop.RunUntil([&] { return shown.pictures >= 3; }, 10000));
+    sim::TriggerAlarm(*alarming, 1);
+    ASSERT_TRUE(loop.RunUntil([&] { return !alarms.alarms.empty(); }, 5000));
+    EXPECT_EQ(alarms.alarms.front(), (std::pair<std::string, int>{"127.0.0.3", 1}));
+    EXPECT_EQ(shown.mismatched, 0);
+    EXPECT_TRUE(shown.alarms.empty());  // the viewer registered for none
+
+    EXPECT_EQ(watcher.AlarmDeregister(), 0);
+    viewer.StopDownloading();
+    loop.RunPending();
+    viewer.Unadvise(&shown);
+    watcher.Unadvise(&alarms);
+}
+
+}  // namespace
+}  // namespace kest
