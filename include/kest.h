@@ -3,7 +3,8 @@
  * A control is created by program identifier and driven by dispatch: methods
  * by DISPID or name, properties by name. Events are delivered to a callback
  * while the host runs the control's messages (kest_run_messages), on the
- * host's thread. All functions of one control must be called on one thread.
+ * host's thread. All functions of one control must be called on one thread,
+ * and a control is not destroyed from inside its own callbacks.
  */
 #ifndef KEST_H
 #define KEST_H
@@ -71,6 +72,89 @@ int kest_put_property(kest_ctrl* ctrl, const char* name, const kest_variant* val
 int kest_set_event_callback(kest_ctrl* ctrl, kest_event_fn fn, void* user);
 /* Runs the control's pending messages, then waits up to wait_ms for more. */
 int kest_run_messages(kest_ctrl* ctrl, int wait_ms);
+
+/* Properties by DISPID (1 to 8, 111, 112). */
+int kest_get_property_id(kest_ctrl* ctrl, int32_t dispid, kest_variant* value);
+int kest_put_property_id(kest_ctrl* ctrl, int32_t dispid, const kest_variant* value);
+
+/* The type library: every property, method and event, with its parameters,
+ * for hosts that build their calls at run time. Members are numbered from 0
+ * to kest_member_count() - 1 (properties, then methods, then events, each in
+ * DISPID order); names and summaries stay valid while the library is loaded. */
+enum kest_member_kind { KEST_MEMBER_PROPERTY = 0, KEST_MEMBER_METHOD = 1, KEST_MEMBER_EVENT = 2 };
+
+enum kest_member_flags {
+    KEST_MEMBER_READABLE = 1,  /* properties that can be read */
+    KEST_MEMBER_WRITABLE = 2,  /* properties that can be written */
+    KEST_MEMBER_HAS_RESULT = 4 /* methods that return a 16-bit result */
+};
+
+typedef struct kest_member {
+    int32_t dispid;
+    int32_t kind;     /* enum kest_member_kind */
+    const char* name; /* spelled as the interface spells it */
+    int32_t type;     /* properties: the value's kest_vartype; others KEST_VT_EMPTY */
+    int32_t flags;    /* enum kest_member_flags */
+    int32_t nparams;  /* methods and events */
+    const char* summary;
+} kest_member;
+
+enum kest_param_direction {
+    KEST_PARAM_IN = 0,
+    KEST_PARAM_OUT = 1 /* written back into its variant by kest_invoke */
+};
+
+typedef struct kest_param {
+    const char* name;
+    int32_t type;         /* kest_vartype: I2, I4, BOOL, TEXT or BUFFER */
+    int32_t direction;    /* enum kest_param_direction; buffers are IN: the method
+                             reads or writes the caller's block in place */
+    uint32_t buffer_size; /* buffers: the bytes the layout needs (0: any) */
+} kest_param;
+
+int kest_member_count(void);
+int kest_member_info(int index, kest_member* out);
+int kest_member_param(int index, int param, kest_param* out);
+/* The index of the member of this kind with this name (case-insensitive). */
+int kest_find_member(const char* name, int32_t kind, int* index);
+
+/* Paints the control as its window would: the current picture at its display
+ * size at the top-left (or stretched to the whole block when Stretch is set),
+ * the rest in the colour face (red in the low byte, then green, then blue).
+ * pixels is width x height, 3 bytes per pixel (blue, green, red), rows
+ * top-down, stride bytes apart (at least width * 3). */
+int kest_draw(kest_ctrl* ctrl, uint8_t* pixels, int32_t width, int32_t height, size_t stride,
+              uint32_t face);
+
+/* Input from the host's own window: fires the standard events Click (-600),
+ * DblClick (-601), MouseDown (-605), MouseMove (-606) and MouseUp (-607) to
+ * the event callback; button, shift, x and y are the mouse events' arguments
+ * (ignored for the clicks). Other DISPIDs: KEST_E_MEMBER_NOT_FOUND. */
+int kest_input_event(kest_ctrl* ctrl, int32_t dispid, int16_t button, int16_t shift, int32_t x,
+                     int32_t y);
+
+/* The dialogs the control may show (message boxes, the about box). Without a
+ * callback the text goes to standard error and the box is answered Cancel
+ * (No for yes/no boxes). The callback returns one of kest_answer. */
+enum kest_buttons { KEST_BUTTONS_OK = 0, KEST_BUTTONS_OK_CANCEL = 1, KEST_BUTTONS_YES_NO = 2 };
+enum kest_answer {
+    KEST_ANSWER_OK = 0,
+    KEST_ANSWER_CANCEL = 1,
+    KEST_ANSWER_YES = 2,
+    KEST_ANSWER_NO = 3
+};
+/* buttons is a kest_buttons; the about box comes with caption "About" and KEST_BUTTONS_OK. */
+typedef int (*kest_message_box_fn)(void* user, const char* text, const char* caption, int buttons);
+int kest_set_message_box_callback(kest_ctrl* ctrl, kest_message_box_fn fn, void* user);
+
+/* Progress of the paged downloads (GetLocalFilelist, GetLocalRecFile,
+ * SaveReferenceImage): pages received of the page count, called during the
+ * method on the caller's thread. NULL: none. */
+typedef void (*kest_progress_fn)(void* user, int32_t received, int32_t count);
+int kest_set_progress_callback(kest_ctrl* ctrl, kest_progress_fn fn, void* user);
+
+/* The library's version, "major.minor.patch". */
+const char* kest_library_version(void);
 
 /* Frees a text the library returned, and clears out variants' texts. */
 void kest_free_string(char* text);

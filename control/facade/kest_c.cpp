@@ -2,6 +2,7 @@
 // event loop and the control's window on it.
 #include "kest.h"
 
+#include <strings.h>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -9,10 +10,26 @@
 
 #include "control/facade/ctrl.h"
 #include "platform/event_loop.h"
+#include "platform/host_ui.h"
+#include "platform/surface.h"
 
 using kest::DispError;
 using kest::Variant;
 using kest::VarType;
+
+// The host's message boxes through a C callback; the font chooser is
+// answered as cancelled.
+struct CallbackHostUi final : kest::platform::HostUi {
+    kest_message_box_fn fn = nullptr;
+    void* user = nullptr;
+
+    Answer MessageBox(const std::string& text, const std::string& caption,
+                      Buttons buttons) override;
+    bool ChooseFont(kest::platform::LogFont&) override { return false; }
+    void AboutBox(const std::string& text) override {
+        fn(user, text.c_str(), "About", KEST_BUTTONS_OK);
+    }
+};
 
 struct kest_ctrl final : kest::_DKestEvents {
     kest::platform::EventLoop loop;
@@ -20,6 +37,7 @@ struct kest_ctrl final : kest::_DKestEvents {
     kest::CKestCtrl* ctrl = nullptr;  // null for the property page
     kest_event_fn callback = nullptr;
     void* user = nullptr;
+    CallbackHostUi ui;
 
     void OnEvent(const kest::MemberInfo& event, std::span<const Variant> args) override;
 };
@@ -110,7 +128,59 @@ void ToC(const Variant& v, kest_variant& out, bool copy_text) {
     }
 }
 
+int32_t ToC(kest::ParamType type) {
+    switch (type) {
+        case kest::ParamType::kI2:
+            return KEST_VT_I2;
+        case kest::ParamType::kI4:
+            return KEST_VT_I4;
+        case kest::ParamType::kBool:
+            return KEST_VT_BOOL;
+        case kest::ParamType::kText:
+            return KEST_VT_TEXT;
+        case kest::ParamType::kBuffer:
+            return KEST_VT_BUFFER;
+    }
+    return KEST_VT_EMPTY;
+}
+
+int32_t ToC(kest::MemberKind kind) {
+    switch (kind) {
+        case kest::MemberKind::kProperty:
+            return KEST_MEMBER_PROPERTY;
+        case kest::MemberKind::kMethod:
+            return KEST_MEMBER_METHOD;
+        case kest::MemberKind::kEvent:
+            return KEST_MEMBER_EVENT;
+    }
+    return -1;
+}
+
+const kest::MemberInfo* MemberAt(int index) {
+    const auto lib = kest::KestLib();
+    if (index < 0 || size_t(index) >= lib.size()) return nullptr;
+    return &lib[size_t(index)];
+}
+
 }  // namespace
+
+kest::platform::HostUi::Answer CallbackHostUi::MessageBox(const std::string& text,
+                                                          const std::string& caption,
+                                                          Buttons buttons) {
+    int b = KEST_BUTTONS_OK;
+    if (buttons == Buttons::kOkCancel) b = KEST_BUTTONS_OK_CANCEL;
+    if (buttons == Buttons::kYesNo) b = KEST_BUTTONS_YES_NO;
+    switch (fn(user, text.c_str(), caption.c_str(), b)) {
+        case KEST_ANSWER_OK:
+            return Answer::kOk;
+        case KEST_ANSWER_YES:
+            return Answer::kYes;
+        case KEST_ANSWER_NO:
+            return Answer::kNo;
+        default:
+            return Answer::kCancel;
+    }
+}
 
 void kest_ctrl::OnEvent(const kest::MemberInfo& event, std::span<const Variant> args) {
     if (!callback) return;
@@ -210,6 +280,126 @@ int kest_run_messages(kest_ctrl* ctrl, int wait_ms) {
         ctrl->loop.RunPending();
     }
     return KEST_OK;
+}
+
+int kest_get_property_id(kest_ctrl* ctrl, int32_t dispid, kest_variant* value) {
+    if (!ctrl || !ctrl->ctrl || !value) return KEST_E_INVALID_ARG;
+    Variant v;
+    const DispError e = ctrl->ctrl->GetProperty(dispid, v);
+    if (e != DispError::kOk) return ToStatus(e);
+    ToC(v, *value, true);
+    return KEST_OK;
+}
+
+int kest_put_property_id(kest_ctrl* ctrl, int32_t dispid, const kest_variant* value) {
+    if (!ctrl || !ctrl->ctrl || !value) return KEST_E_INVALID_ARG;
+    Variant v;
+    if (!FromC(*value, v)) return KEST_E_INVALID_ARG;
+    return ToStatus(ctrl->ctrl->PutProperty(dispid, v));
+}
+
+int kest_member_count(void) {
+    return int(kest::KestLib().size());
+}
+
+int kest_member_info(int index, kest_member* out) {
+    const kest::MemberInfo* m = MemberAt(index);
+    if (!out) return KEST_E_INVALID_ARG;
+    if (!m) return KEST_E_MEMBER_NOT_FOUND;
+    *out = kest_member{};
+    out->dispid = m->dispid;
+    out->kind = ToC(m->kind);
+    out->name = m->name.c_str();
+    out->type = m->kind == kest::MemberKind::kProperty ? ToC(m->property_type) : KEST_VT_EMPTY;
+    if (m->kind == kest::MemberKind::kProperty) {
+        if (m->get) out->flags |= KEST_MEMBER_READABLE;
+        if (m->put) out->flags |= KEST_MEMBER_WRITABLE;
+    }
+    if (m->kind == kest::MemberKind::kMethod && m->has_result) out->flags |= KEST_MEMBER_HAS_RESULT;
+    out->nparams = int32_t(m->params.size());
+    out->summary = m->summary.c_str();
+    return KEST_OK;
+}
+
+int kest_member_param(int index, int param, kest_param* out) {
+    const kest::MemberInfo* m = MemberAt(index);
+    if (!out) return KEST_E_INVALID_ARG;
+    if (!m || param < 0 || size_t(param) >= m->params.size()) return KEST_E_MEMBER_NOT_FOUND;
+    const kest::ParamInfo& p = m->params[size_t(param)];
+    *out = kest_param{};
+    out->name = p.name.c_str();
+    out->type = ToC(p.type);
+    out->direction = p.out ? KEST_PARAM_OUT : KEST_PARAM_IN;
+    out->buffer_size = p.buffer_size;
+    return KEST_OK;
+}
+
+int kest_find_member(const char* name, int32_t kind, int* index) {
+    if (!name || !index) return KEST_E_INVALID_ARG;
+    const auto lib = kest::KestLib();
+    for (size_t i = 0; i < lib.size(); ++i) {
+        if (ToC(lib[i].kind) == kind && strcasecmp(lib[i].name.c_str(), name) == 0) {
+            *index = int(i);
+            return KEST_OK;
+        }
+    }
+    return KEST_E_MEMBER_NOT_FOUND;
+}
+
+int kest_draw(kest_ctrl* ctrl, uint8_t* pixels, int32_t width, int32_t height, size_t stride,
+              uint32_t face) {
+    if (!ctrl || !ctrl->ctrl || !pixels || width <= 0 || height <= 0 ||
+        stride < size_t(width) * kest::platform::Surface::kBytesPerPixel) {
+        return KEST_E_INVALID_ARG;
+    }
+    kest::platform::Surface surface;
+    if (!surface.Reset(width, height)) return KEST_E_INVALID_ARG;
+    ctrl->ctrl->Draw(surface, {0, 0, width, height}, kest::platform::Rgb::FromColorRef(face));
+    for (int32_t y = 0; y < height; ++y)
+        std::memcpy(pixels + size_t(y) * stride, surface.row(y), surface.stride());
+    return KEST_OK;
+}
+
+int kest_input_event(kest_ctrl* ctrl, int32_t dispid, int16_t button, int16_t shift, int32_t x,
+                     int32_t y) {
+    if (!ctrl || !ctrl->ctrl) return KEST_E_INVALID_ARG;
+    switch (dispid) {
+        case -600:
+        case -601:
+            ctrl->ctrl->FireEvent(dispid, {});
+            return KEST_OK;
+        case -605:
+        case -606:
+        case -607:
+            ctrl->ctrl->FireEvent(
+                dispid, {Variant::I2(button), Variant::I2(shift), Variant::I4(x), Variant::I4(y)});
+            return KEST_OK;
+        default:
+            return KEST_E_MEMBER_NOT_FOUND;
+    }
+}
+
+int kest_set_message_box_callback(kest_ctrl* ctrl, kest_message_box_fn fn, void* user) {
+    if (!ctrl || !ctrl->ctrl) return KEST_E_INVALID_ARG;
+    ctrl->ui.fn = fn;
+    ctrl->ui.user = user;
+    ctrl->ctrl->SetHostUi(fn ? &ctrl->ui : nullptr);
+    return KEST_OK;
+}
+
+int kest_set_progress_callback(kest_ctrl* ctrl, kest_progress_fn fn, void* user) {
+    if (!ctrl || !ctrl->ctrl) return KEST_E_INVALID_ARG;
+    if (fn) {
+        ctrl->ctrl->SetTransferProgress(
+            [fn, user](int32_t received, int32_t count) { fn(user, received, count); });
+    } else {
+        ctrl->ctrl->SetTransferProgress(nullptr);
+    }
+    return KEST_OK;
+}
+
+const char* kest_library_version(void) {
+    return KEST_VERSION_TEXT;
 }
 
 void kest_free_string(char* text) {
