@@ -62,6 +62,11 @@ int16_t TransferResult(int16_t mapped, const protocol::TransferReport& report) {
     return mapped;
 }
 
+// 4, 7 and 8 frames per second are for type 11 only.
+bool RateFitsType(int16_t rate, int32_t type) {
+    return (rate != 4 && rate != 7 && rate != 8) || type == 11;
+}
+
 bool IsWideMotorType(int32_t type) {
     return type == 3 || type == 13;
 }
@@ -183,12 +188,13 @@ protocol::MotorTable LoadTable(const uint8_t* in) {
 
 int16_t CKestCtrl::SetCameraFrameRate(int16_t Rate) {
     const int32_t code = CKestCamera::FrameRateCodeOf(Rate);
+    // Both checks come before any traffic; the type is the one kept from the
+    // last version reply.
     if (Rate < 1 || Rate > 30 || code < 0) return kResultBadFirst;
+    if (camera_ && !RateFitsType(Rate, camera_->model_code())) return kResultBadFirst;
     return WithSession([&](CKestCamera& camera) -> int16_t {
-        // 4, 7 and 8 frames per second are for type 11 only; the type is the
-        // one of this session's camera.
-        if ((Rate == 4 || Rate == 7 || Rate == 8) && camera.model_code() != 11)
-            return kResultBadFirst;
+        // This session's version reply may name another camera type.
+        if (!RateFitsType(Rate, camera.model_code())) return kResultBadFirst;
         int16_t status = 0;
         const int32_t r = camera.SetFrameRateIndex(int16_t(code), &status);
         if (r != 0 && r != kRefused) return kResultFailed;

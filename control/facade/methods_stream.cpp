@@ -63,7 +63,7 @@ int16_t CKestCtrl::SetTimeStampFont() {
 int16_t CKestCtrl::GetTimeStampFont(BufferRef Logfont) {
     if (!camera_) return kResultFailed;
     // The record is written whole or not at all: never past the caller's block.
-    if (!Logfont.data || Logfont.size < TimeStampFont::kRecordSize) return kResultNoAddress;
+    if (!Logfont.data || Logfont.size < TimeStampFont::kRecordSize) return kResultBadArgument;
     camera_->timestamp_font().Load();
     camera_->timestamp_font().CopyRecord(Logfont.data);
     return kResultOk;

@@ -1,13 +1,19 @@
 // kestctl end to end: the real program against an in-process simulator.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
+#include "control/facade/typelib.h"
 #include "platform/ticks.h"
 #include "sim/alarms.h"
 #include "sim/simulator.h"
@@ -213,6 +219,132 @@ TEST_F(KestctlTest, StreamSavesPicturesAndEndsWithASummary) {
         EXPECT_EQ(uint8_t(soi[1]), 0xD8) << name;
     }
     EXPECT_EQ(Kestctl(Flags() + " stream --frames x").exit_code, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The raw JSON value of "key" in a line: a quoted string up to its closing
+// quote, or the text up to the next comma or brace; "" when absent.
+std::string JsonValue(const std::string& line, const std::string& key) {
+    const std::string tag = "\"" + key + "\":";
+    const size_t at = line.find(tag);
+    if (at == std::string::npos) return "";
+    size_t i = at + tag.size();
+    if (i < line.size() && line[i] == '"') {
+        size_t j = i + 1;
+        while (j < line.size() && line[j] != '"')
+            j += line[j] == '\\' ? 2 : 1;
+        return line.substr(i, j + 1 - i);
+    }
+    const size_t end = line.find_first_of(",}", i);
+    return line.substr(i, end - i);
+}
+
+// The argument a call line gives for an input parameter: numbers 0, texts a
+// word, buffers as hex for the methods that write to the camera and as a size
+// for the others, so both forms reach every kind of row.
+std::string ArgumentFor(const kest::MemberInfo& m, const kest::ParamInfo& p) {
+    switch (p.type) {
+        case kest::ParamType::kText:
+            return "x";
+        case kest::ParamType::kBuffer: {
+            const uint32_t n = p.buffer_size ? p.buffer_size : 64;
+            if (m.name.rfind("Set", 0) == 0) return "hex:" + std::string(2 * n, '0');
+            return "size:" + std::to_string(n);
+        }
+        default:
+            return "0";
+    }
+}
+
+uint16_t ClosedTcpPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+TEST_F(KestctlTest, ListAndSessionReachEveryMethodRow) {
+    // Searches go to a loopback port where nothing answers, never to the network.
+    kest::test::ScopedTempDir dir;
+    std::ofstream(dir.File("KEST.INI")) << "[udp]\nsearch_address=127.0.0.1:9\n";
+
+    const Output list = Kestctl("list");
+    ASSERT_EQ(list.exit_code, 0);
+    std::string script;
+    std::vector<const kest::MemberInfo*> methods;
+    for (const kest::MemberInfo& m : kest::KestLib()) {
+        EXPECT_NE(list.out.find("  " + std::to_string(m.dispid) + "\t" + m.name), std::string::npos)
+            << m.name << " is not listed";
+        if (m.kind != kest::MemberKind::kMethod) continue;
+        methods.push_back(&m);
+        script += "call " + m.name;
+        for (const kest::ParamInfo& p : m.params) {
+            if (!p.out || p.type == kest::ParamType::kBuffer) script += " " + ArgumentFor(m, p);
+        }
+        script += "\n";
+    }
+
+    const Output r = Kestctl(
+        Flags() + " --set RtspPort=" + std::to_string(ClosedTcpPort()) + " session", script);
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    std::istringstream lines(r.out);
+    std::string line;
+    size_t next = 0;
+    while (std::getline(lines, line)) {
+        if (line.rfind("{\"method\":", 0) != 0) continue;  // events between the calls
+        ASSERT_LT(next, methods.size()) << line;
+        const kest::MemberInfo& m = *methods[next++];
+        SCOPED_TRACE(line);
+        EXPECT_EQ(JsonValue(line, "method"), "\"" + m.name + "\"");
+        EXPECT_EQ(JsonValue(line, "dispid"), std::to_string(m.dispid));
+        EXPECT_EQ(JsonValue(line, "result").empty(), !m.has_result);
+        for (const kest::ParamInfo& p : m.params) {
+            const bool shown = p.out || p.type == kest::ParamType::kBuffer;
+            const std::string v = JsonValue(line, p.name);
+            if (!shown) continue;
+            ASSERT_FALSE(v.empty()) << p.name << " missing";
+            if (p.type == kest::ParamType::kBuffer) {
+                const uint32_t n = p.buffer_size ? p.buffer_size : 64;
+                EXPECT_EQ(v.size(), 2 * n + 2) << p.name;  // quoted hex
+            } else if (p.type == kest::ParamType::kText) {
+                EXPECT_EQ(v.front(), '"') << p.name;
+            }
+        }
+    }
+    EXPECT_EQ(next, methods.size()) << r.out;
+}
+
+TEST_F(KestctlTest, CallCarriesTextsAndBuffersBothWays) {
+    // Text in, text out.
+    EXPECT_EQ(Kestctl(Flags() + " call SetCameraID KESTCAM7").exit_code, 0);
+    EXPECT_EQ(Kestctl(Flags() + " call GetCameraID").out,
+              "{\"method\":\"GetCameraID\",\"dispid\":78,\"result\":0,"
+              "\"out\":{\"CameraID\":\"KESTCAM7\"}}\n");
+    // A buffer in as hex, back out into a zeroed buffer of a size.
+    const std::string areas =
+        "0102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f2021"
+        "22232425262728";
+    EXPECT_EQ(Kestctl(Flags() + " call SetAreaInformation hex:" + areas).exit_code, 0);
+    EXPECT_EQ(Kestctl(Flags() + " call GetAreaInformation size:40").out,
+              "{\"method\":\"GetAreaInformation\",\"dispid\":61,\"result\":0,"
+              "\"out\":{\"Area\":\"" +
+                  areas + "\"}}\n");
+    // A buffer shorter than its layout is the method's refusal, not a usage error.
+    const Output shorter = Kestctl(Flags() + " call GetAreaInformation size:39");
+    EXPECT_EQ(shorter.exit_code, 1);
+    EXPECT_NE(shorter.out.find("\"result\":100"), std::string::npos);
+    // Bad buffer forms are usage errors.
+    EXPECT_EQ(Kestctl(Flags() + " call GetAreaInformation 40").exit_code, 2);
+    EXPECT_EQ(Kestctl(Flags() + " call SetAreaInformation hex:123").exit_code, 2);
+    EXPECT_EQ(Kestctl(Flags() + " call SetAreaInformation hex:zz").exit_code, 2);
 }
 
 }  // namespace

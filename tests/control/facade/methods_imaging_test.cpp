@@ -66,16 +66,26 @@ class ImagingMethodsTest : public ::testing::Test {
 
 TEST_F(ImagingMethodsTest, FrameRateFourIsForTypeElevenOnly) {
     Start(11);
+    // Until a version reply names the type, the control knows type 0.
+    EXPECT_EQ(ctrl_.SetCameraFrameRate(4), kResultBadFirst);
+    EXPECT_EQ(sim_->ReceivedCount(), 0u);
+    int16_t type = 0, version = 0;
+    ASSERT_EQ(ctrl_.GetVersion(type, version), kResultOk);
     EXPECT_EQ(ctrl_.SetCameraFrameRate(4), kResultOk);
     EXPECT_EQ(At(Last(112), 14), 8);
     EXPECT_EQ(Imaging([](ImagingState& s) { return s.rate_index; }), 8);
     EXPECT_EQ(ctrl_.camera()->frame_interval(), 250);
 
+    // Another camera behind the address: its own version reply counts.
     Start(0);
     EXPECT_EQ(ctrl_.SetCameraFrameRate(4), kResultBadFirst);
     EXPECT_EQ(sim_->ReceivedCount(112), 0u);
     EXPECT_EQ(ctrl_.SetCameraFrameRate(15), kResultOk);
     EXPECT_EQ(At(Last(112), 14), 1);
+    // Now the type is known: no traffic for a rate it does not take.
+    sim_->ClearReceived();
+    EXPECT_EQ(ctrl_.SetCameraFrameRate(7), kResultBadFirst);
+    EXPECT_EQ(sim_->ReceivedCount(), 0u);
 
     // Rates outside the table are refused before anything is sent.
     sim_->ClearReceived();

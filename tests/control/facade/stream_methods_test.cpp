@@ -107,10 +107,10 @@ TEST_F(StreamMethods, GetTimeStampFontFillsTheSixtyByteRecord) {
     // A buffer that cannot hold the record gets nothing.
     std::memset(record, 0xEE, sizeof record);
     args = {Variant::Buffer(record, 59)};
-    EXPECT_EQ(Call(52, args), kResultNoAddress);
+    EXPECT_EQ(Call(52, args), kResultBadArgument);
     EXPECT_EQ(record[0], 0xEE);
     args = {Variant::Buffer(nullptr, 60)};
-    EXPECT_EQ(Call(52, args), kResultNoAddress);
+    EXPECT_EQ(Call(52, args), kResultBadArgument);
 }
 
 struct ChoosingUi : platform::HostUi {
