@@ -13,9 +13,11 @@ void Imaging(std::vector<MemberInfo>& lib) {
         Method<&C::SetCameraFrameRate>(
             13, "SetCameraFrameRate", {{"Rate"}}, "Sets the frame rate (frames per second).",
             "scmd_set_jpeg_mode",
-            "101 Rate not in the frame-rate table (before any traffic); 7 no address; "
+            "101 Rate not in the frame-rate table, or 8, 7 or 4 when the camera type last "
+            "reported is not 11 (before any traffic); 7 no address; "
             "1 session cannot be opened; "
-            "101 Rate 8, 7 or 4 on a model other than 11 (nothing sent after the session open); "
+            "101 Rate 8, 7 or 4 on a camera that now reports a type other than 11 (nothing "
+            "sent after the session open); "
             "0 done; 2 refused (status 1); 5 no camera object, no reply or any other status"),
         Method<&C::GetCameraFrameRate>(
             14, "GetCameraFrameRate", {{"Rate"}}, "Reads the frame rate (frames per second).",

@@ -71,7 +71,7 @@ void Stream(std::vector<MemberInfo>& lib) {
     lib.push_back(Method<&CKestCtrl::GetTimeStampFont>(
         52, "GetTimeStampFont", {{"Logfont", uint32_t(TimeStampFont::kRecordSize)}},
         "Copies the time-stamp font's 60-byte description into the buffer.", "",
-        "5 no camera object; 7 Logfont missing or smaller than 60 bytes (nothing written); "
+        "5 no camera object; 100 Logfont missing or smaller than 60 bytes (nothing written); "
         "0 done"));
     lib.push_back(Method<&CKestCtrl::DisplayMotionDetection>(
         53, "DisplayMotionDetection",
