@@ -100,6 +100,31 @@ std::vector<uint8_t> Packet(const StreamState& st, uint16_t sequence, uint16_t c
     return p;
 }
 
+// The frame header datagram (251): sequence, code, header length, header.
+std::vector<uint8_t> HeaderDatagram(uint16_t sequence, const std::vector<uint8_t>& header) {
+    std::vector<uint8_t> h(8 + header.size(), 0);
+    StoreU16(&h[0], sequence);
+    StoreU16(&h[2], kMulticastHeader);
+    StoreU16(&h[4], uint16_t(header.size()));
+    std::copy(header.begin(), header.end(), h.begin() + 8);
+    return h;
+}
+
+// The frame's data cut into picture packets of the stream's payload size.
+std::vector<std::vector<uint8_t>> Packets(const StreamState& st, uint16_t sequence, uint16_t code,
+                                          const std::vector<uint8_t>& data) {
+    const int payload = std::max(1, std::min(st.payload, kMaxPayload));
+    const int count = int((data.size() + size_t(payload) - 1) / size_t(payload));
+    std::vector<std::vector<uint8_t>> packets;
+    for (int n = 1; n <= count; ++n) {
+        const size_t offset = size_t(n - 1) * size_t(payload);
+        const int length = int(std::min(data.size() - offset, size_t(payload)));
+        packets.push_back(Packet(st, sequence, code, n, count, data.data() + offset, length,
+                                 uint32_t(data.size())));
+    }
+    return packets;
+}
+
 // The picture follows the camera's settings: the frame size, the motors as
 // they move, the zoom and the orientation.
 void FollowImaging(Simulator& sim, StreamState& st) {
@@ -165,23 +190,10 @@ void Poll(Simulator& sim, const Request& request, Response& response) {
         }
     }
     if (HasOwnHeader(sim.model_code())) {
-        std::vector<uint8_t> h(8 + frame.header.size(), 0);
-        StoreU16(&h[0], request.sequence);
-        StoreU16(&h[2], 251);  // the frame header datagram
-        StoreU16(&h[4], uint16_t(frame.header.size()));
-        std::copy(frame.header.begin(), frame.header.end(), h.begin() + 8);
-        sim.SendToRequester(request, h);
+        sim.SendToRequester(request, HeaderDatagram(request.sequence, frame.header));
     }
-    const int payload = std::max(1, std::min(st.payload, kMaxPayload));
-    const int count = int((frame.data.size() + size_t(payload) - 1) / size_t(payload));
-    st.packets.clear();
-    for (int n = 1; n <= count; ++n) {
-        const size_t offset = size_t(n - 1) * size_t(payload);
-        const int length = int(std::min(frame.data.size() - offset, size_t(payload)));
-        st.packets.push_back(Packet(st, request.sequence, request.code, n, count,
-                                    frame.data.data() + offset, length,
-                                    uint32_t(frame.data.size())));
-    }
+    st.packets = Packets(st, request.sequence, request.code, frame.data);
+    const int count = int(st.packets.size());
     for (int n = 1; n <= count; ++n) {
         if (st.drop_once.erase(n)) continue;
         if (st.loss_fraction > 0 &&
@@ -263,24 +275,14 @@ void PushFrame(Simulator& sim) {
     FollowImaging(sim, st);
     const FrameData frame = MakeFrame(sim, st);
     const uint16_t sequence = push.sequence++;
-    const int payload = std::max(1, std::min(st.payload, kMaxPayload));
-    const int count = int((frame.data.size() + size_t(payload) - 1) / size_t(payload));
-    std::vector<std::vector<uint8_t>> packets;
-    for (int n = 1; n <= count; ++n) {
-        const size_t offset = size_t(n - 1) * size_t(payload);
-        const int length = int(std::min(frame.data.size() - offset, size_t(payload)));
-        packets.push_back(Packet(st, sequence, kMulticastPacket, n, count,
-                                 frame.data.data() + offset, length, uint32_t(frame.data.size())));
-    }
+    const std::vector<std::vector<uint8_t>> packets =
+        Packets(st, sequence, kMulticastPacket, frame.data);
+    const int count = int(packets.size());
     if (push.packet_before_header && !packets.empty()) {
         push.sender.SendTo(packets.back().data(), packets.back().size(), to);
         push.packet_before_header = false;
     }
-    std::vector<uint8_t> h(8 + frame.header.size(), 0);
-    StoreU16(&h[0], sequence);
-    StoreU16(&h[2], kMulticastHeader);
-    StoreU16(&h[4], uint16_t(frame.header.size()));
-    std::copy(frame.header.begin(), frame.header.end(), h.begin() + 8);
+    const std::vector<uint8_t> h = HeaderDatagram(sequence, frame.header);
     push.sender.SendTo(h.data(), h.size(), to);
     for (int n = 1; n <= count; ++n) {
         if (push.drop_once.erase(n)) continue;

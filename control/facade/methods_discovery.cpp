@@ -5,6 +5,7 @@
 #include "control/facade/ctrl.h"
 #include "control/protocol/alarms.h"
 #include "control/protocol/discovery.h"
+#include "control/protocol/identity.h"
 #include "control/stream/window_messages.h"
 
 namespace kest {
@@ -89,9 +90,7 @@ void CKestCtrl::HandleAlarmSocket() {
     const int16_t type = r.I16();
     // A short datagram lacks the fields the event carries.
     if (!r.ok()) return;
-    const std::string address = std::to_string(a[0]) + "." + std::to_string(a[1]) + "." +
-                                std::to_string(a[2]) + "." + std::to_string(a[3]);
-    FireEvent(3, {Variant::Text(address), Variant::I2(type)});
+    FireEvent(3, {Variant::Text(protocol::AddressBytesToText(a)), Variant::I2(type)});
 }
 
 int16_t CKestCtrl::AlarmRegistration(bool register_port) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "control/facade/typelib.h"
+#include "control/protocol/identity.h"
 #include "tools/kestctl/host.h"
 #include "tools/kestctl/json.h"
 #include "tools/kestctl/rec_commands.h"
@@ -189,11 +190,6 @@ int RunAlarms(Host& host, const std::vector<std::string>& args) {
     return 0;
 }
 
-std::string Dotted(const uint8_t* p) {
-    return std::to_string(p[0]) + "." + std::to_string(p[1]) + "." + std::to_string(p[2]) + "." +
-           std::to_string(p[3]);
-}
-
 int RunSearch(Host& host, const std::vector<std::string>& args) {
     bool multicast = false;
     uint32_t seconds = 3;
@@ -222,10 +218,11 @@ int RunSearch(Host& host, const std::vector<std::string>& args) {
         if (multicast) {
             const uint32_t value = uint32_t(e[8]) | uint32_t(e[9]) << 8 | uint32_t(e[10]) << 16 |
                                    uint32_t(e[11]) << 24;
-            out += "{\"address\":\"" + Dotted(e) + "\",\"multicast\":\"" + Dotted(e + 4) +
+            out += "{\"address\":\"" + kest::protocol::AddressBytesToText(e) +
+                   "\",\"multicast\":\"" + kest::protocol::AddressBytesToText(e + 4) +
                    "\",\"value\":" + std::to_string(value) + "}";
         } else {
-            out += "\"" + Dotted(e) + "\"";
+            out += "\"" + kest::protocol::AddressBytesToText(e) + "\"";
         }
     }
     std::printf("%s]}\n", out.c_str());
