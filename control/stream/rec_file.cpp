@@ -297,6 +297,10 @@ bool WriteSizeField(uint8_t* head, const RecordComment& comment, uint32_t size) 
     return true;
 }
 
+bool ReadHeader(int fd, HeaderBytes& bytes) {
+    return pread(fd, bytes.data(), bytes.size(), 0) == ssize_t(bytes.size());
+}
+
 RecordStatus ReadRecordAt(int fd, uint64_t offset, uint64_t file_size, RecordComment& out) {
     if (offset >= file_size) return RecordStatus::kEnd;
     uint8_t head[kCommentWindow];
@@ -318,10 +322,6 @@ struct Fd {
         if (fd >= 0) close(fd);
     }
 };
-
-bool ReadHeader(int fd, HeaderBytes& bytes) {
-    return pread(fd, bytes.data(), bytes.size(), 0) == ssize_t(bytes.size());
-}
 
 void Walk(int fd, uint64_t file_size, FileIndex& index) {
     uint64_t offset = kHeaderSize;

@@ -100,6 +100,8 @@ bool WriteSizeField(uint8_t* head, const RecordComment& comment, uint32_t size);
 
 enum class RecordStatus { kOk, kEnd, kDamaged };
 
+// The header at the start of an open recording; false when the file is shorter.
+bool ReadHeader(int fd, HeaderBytes& bytes);
 // Reads the record at offset of an open file of file_size bytes: kEnd at or
 // past the end, kDamaged when its comment does not parse or its size is
 // smaller than its own header or reaches past the end of the file.

@@ -53,10 +53,6 @@ bool WriteAll(int fd, const struct iovec* parts, int count, uint64_t offset) {
     return true;
 }
 
-bool ReadHeader(int fd, rec::HeaderBytes& bytes) {
-    return pread(fd, bytes.data(), bytes.size(), 0) == ssize_t(bytes.size());
-}
-
 // Never replaces a file that exists under the new name.
 bool RenameNoReplace(const std::string& from, const std::string& to) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
@@ -240,7 +236,7 @@ void RecordPlayManager::StopRecording(RecFileWriter* writer, int camera_type) {
                                  [writer](const auto& w) { return w.get() == writer; });
     if (it == writers_.end()) return;
     rec::HeaderBytes bytes;
-    if (!ReadHeader(writer->fd_, bytes)) bytes = rec::RecHeader::Fresh();
+    if (!rec::ReadHeader(writer->fd_, bytes)) bytes = rec::RecHeader::Fresh();
     rec::RecHeader header;
     header.first = writer->first_;
     header.last = writer->last_;
@@ -288,7 +284,7 @@ RecFileReader* RecordPlayManager::OpenPlayback(const std::string& pattern, int f
         const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) continue;
         rec::HeaderBytes bytes;
-        const bool read = ReadHeader(fd, bytes);
+        const bool read = rec::ReadHeader(fd, bytes);
         close(fd);
         if (!read || !rec::RecHeader::Parse(bytes).Playable()) continue;
         reader->files_.push_back(name);
@@ -296,7 +292,7 @@ RecFileReader* RecordPlayManager::OpenPlayback(const std::string& pattern, int f
     }
     if (reader->files_.empty() || !reader->OpenCurrent()) return nullptr;
     rec::HeaderBytes bytes;
-    if (!ReadHeader(reader->fd_, bytes)) return nullptr;
+    if (!rec::ReadHeader(reader->fd_, bytes)) return nullptr;
     readers_.push_back(std::move(reader));
     return readers_.back().get();
 }
@@ -312,7 +308,7 @@ bool RecordPlayManager::FirstFile(RecFileReader* reader, rec::RecTime& first, re
     reader->current_ = 0;
     reader->offset_ = rec::kHeaderSize;
     rec::HeaderBytes bytes;
-    if (!reader->OpenCurrent() || !ReadHeader(reader->fd_, bytes)) return false;
+    if (!reader->OpenCurrent() || !rec::ReadHeader(reader->fd_, bytes)) return false;
     const rec::RecHeader header = rec::RecHeader::Parse(bytes);
     first = header.first, last = header.last, count = header.count;
     return true;
