@@ -1,4 +1,5 @@
 #include "control/protocol/discovery.h"
+#include "control/protocol/settings_file.h"
 
 #include <netdb.h>
 #include <unistd.h>
@@ -25,7 +26,7 @@ uint32_t FirstWord(const uint8_t* p) {
 
 SearchTarget ReadSearchTarget() {
     SearchTarget target;
-    const std::string path = platform::JoinPath(platform::CurrentDirectory(), "KEST.INI");
+    const std::string path = SettingsFilePath();
     std::string text = platform::GetProfileString(path, "udp", "search_address", "");
     if (text.empty()) return target;
     const size_t colon = text.find(':');

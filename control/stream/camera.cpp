@@ -1,4 +1,5 @@
 #include "control/stream/camera.h"
+#include "control/protocol/settings_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +16,6 @@
 namespace kest {
 
 namespace {
-
-constexpr const char* kSettingsFile = "KEST.INI";
 
 // Polls a flag lock every 10 ms for at most 5 s, then takes it.
 bool TakeFlag(std::atomic<bool>& flag) {
@@ -144,7 +143,7 @@ std::array<uint8_t, 8> CKestCamera::ParseQuantRow(const std::string& value) {
 }
 
 void CKestCamera::ReadSettings() {
-    const std::string path = platform::JoinPath(platform::CurrentDirectory(), kSettingsFile);
+    const std::string path = protocol::SettingsFilePath();
     channel_.set_retry_window(uint32_t(platform::GetProfileInt(path, "udp", "retry", 0)));
     for (int table = 0; table < 2; ++table) {
         for (int row = 0; row < 8; ++row) {
@@ -216,7 +215,7 @@ int32_t CKestCamera::OpenSession(const std::string& address_text, int32_t port) 
     }
     version_ = version;
 
-    const std::string path = platform::JoinPath(platform::CurrentDirectory(), kSettingsFile);
+    const std::string path = protocol::SettingsFilePath();
     throughput_test_ = platform::GetProfileInt(path, "check", "speed", 0);
     return protocol::kDone;
 }

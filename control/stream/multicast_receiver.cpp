@@ -1,4 +1,5 @@
 #include "control/stream/multicast_receiver.h"
+#include "control/protocol/settings_file.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +24,7 @@ constexpr int kDatagramsPerMessage = 64;
 // "KEST.INI" [udp] multicast_interface: the interface that joins the group
 // (0.0.0.0: the one the routing table gives the group).
 uint32_t MulticastInterface() {
-    const std::string path = platform::JoinPath(platform::CurrentDirectory(), "KEST.INI");
+    const std::string path = protocol::SettingsFilePath();
     const std::string text = platform::GetProfileString(path, "udp", "multicast_interface", "");
     uint32_t address = 0;
     if (text.empty() || !platform::ParseIpv4(text, address)) return 0;

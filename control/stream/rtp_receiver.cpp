@@ -1,4 +1,5 @@
 #include "control/stream/rtp_receiver.h"
+#include "control/protocol/settings_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,7 +20,6 @@ namespace kest {
 
 namespace {
 
-constexpr const char* kSettingsFile = "KEST.INI";
 // Set to anything but "0" for one line per datagram on standard error.
 constexpr const char* kDebugVariable = "KEST_RTP_DEBUG";
 // Datagrams taken per round before the stop flag is looked at again.
@@ -121,7 +121,7 @@ int32_t CRtpReceiver::RtpStart(int32_t continuous) {
     if (running_.exchange(true)) return kRtpAlreadyRunning;
     Join();  // a thread that ended by itself
 
-    const std::string settings = platform::JoinPath(platform::CurrentDirectory(), kSettingsFile);
+    const std::string settings = protocol::SettingsFilePath();
     std::string path = platform::GetProfileString(settings, "rtp", "dump", kDefaultDumpFile);
     if (path.empty()) path = kDefaultDumpFile;
     if (path.front() != '/') path = platform::JoinPath(platform::CurrentDirectory(), path);

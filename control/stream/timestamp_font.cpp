@@ -1,4 +1,5 @@
 #include "control/stream/timestamp_font.h"
+#include "control/protocol/settings_file.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,8 +11,6 @@
 namespace kest {
 
 namespace {
-
-constexpr const char* kSettingsFile = "KEST.INI";
 
 // The numeric keys in the order of the description's fields.
 struct NumberKey {
@@ -66,7 +65,7 @@ platform::LogFont TimeStampFont::Defaults() {
 }
 
 std::string TimeStampFont::SettingsPath() {
-    return platform::JoinPath(platform::CurrentDirectory(), kSettingsFile);
+    return protocol::SettingsFilePath();
 }
 
 void TimeStampFont::Load() {
