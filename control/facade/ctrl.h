@@ -315,6 +315,9 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     void CheckMulticast();
 
   private:
+    // The first (or next) record of the playback into the play list; at the
+    // end or a damaged record the playback is closed.
+    int16_t AppendPlayInfo(bool first);
     // The call convention of camera methods: 5 without camera object, 7
     // without address, 1 when no session opens; the session opened for the
     // call is closed again, a running one is used and kept.

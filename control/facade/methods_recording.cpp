@@ -116,11 +116,14 @@ int16_t CKestCtrl::InitPlayRec(const std::string& Filename, int32_t& DataCount) 
     return kResultOk;
 }
 
-int16_t CKestCtrl::MakeFirstPlayInfo() {
+int16_t CKestCtrl::AppendPlayInfo(bool first) {
     if (!playback_) return kResultBadArgument;
-    play_info_.clear();
+    if (first) play_info_.clear();
     PlayInfo info;
-    if (!record_play_->FirstRecord(playback_, info)) {
+    const bool read = first ? record_play_->FirstRecord(playback_, info)
+                            : record_play_->NextRecord(playback_, info);
+    if (!read) {
+        // The end of the recording, or a damaged record, ends the playback.
         record_play_->ClosePlayback(playback_);
         playback_ = nullptr;
         return kResultFileFailed;
@@ -129,16 +132,12 @@ int16_t CKestCtrl::MakeFirstPlayInfo() {
     return kResultOk;
 }
 
+int16_t CKestCtrl::MakeFirstPlayInfo() {
+    return AppendPlayInfo(true);
+}
+
 int16_t CKestCtrl::MakeNextPlayInfo() {
-    if (!playback_) return kResultBadArgument;
-    PlayInfo info;
-    if (!record_play_->NextRecord(playback_, info)) {
-        record_play_->ClosePlayback(playback_);
-        playback_ = nullptr;
-        return kResultFileFailed;
-    }
-    play_info_.push_back(std::move(info));
-    return kResultOk;
+    return AppendPlayInfo(false);
 }
 
 int16_t CKestCtrl::MakeJpegTmpfile(std::string& Filename, int32_t Index, std::string& DateTime) {
