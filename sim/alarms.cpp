@@ -136,7 +136,7 @@ void TriggerAlarm(Simulator& sim, int16_t type) {
         recipients = Alarms(sim).recipients;
     }
     uint32_t ip = 0;
-    platform::ParseIpv4(sim.config().bind_address, ip);
+    platform::ParseIpv4(sim.address(), ip);
     std::vector<uint8_t> d(12, 0);
     StoreU16(&d[2], 2448);
     d[4] = uint8_t(ip >> 24), d[5] = uint8_t(ip >> 16), d[6] = uint8_t(ip >> 8), d[7] = uint8_t(ip);

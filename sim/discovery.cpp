@@ -1,5 +1,6 @@
 // The simulator's answers to camera searches: its address, and for the
-// multicast search its multicast group and a value passed through.
+// multicast search its multicast group and whether it multicasts.
+#include "sim/services.h"
 #include "sim/simulator.h"
 
 namespace kest::sim {
@@ -22,12 +23,15 @@ void RegisterDiscovery(Simulator& sim) {
             std::vector<uint8_t> answer(4);
             StoreU16(&answer[0], r.sequence);
             StoreU16(&answer[2], code);
-            PutAddress(answer, s.config().bind_address);
+            PutAddress(answer, s.address());
             if (code == 14) {
-                PutAddress(answer, s.config().multicast_address);
-                const uint32_t v = s.config().multicast_value;
+                std::lock_guard lock(s.state_mutex());
+                const ServicesState& services = s.State<ServicesState>();
+                answer.insert(answer.end(), services.multicast_address.begin(),
+                              services.multicast_address.end());
+                const uint32_t on = services.multicast_mode == 1 ? 1u : 0u;
                 for (int shift = 0; shift < 32; shift += 8)
-                    answer.push_back(uint8_t(v >> shift));
+                    answer.push_back(uint8_t(on >> shift));
             }
             out.send = false;
             s.SendToRequester(r, answer);

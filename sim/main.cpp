@@ -71,15 +71,23 @@ void Usage(FILE* out) {
         "                         memory card (repeatable)\n"
         "  --page-size N          page size of the block transfers, 323 to 1498\n"
         "                         (default 1024)\n"
-        "  --search-port N        also answer camera searches on 0.0.0.0:N (shared with\n"
-        "                         other simulated cameras; answers go to loopback only)\n"
-        "  --multicast GROUP      the group the multicast search reports\n"
+        "  --search-port N        answer camera searches on 0.0.0.0:N, shared with other\n"
+        "                         simulated cameras (default 4000; 0: none); answers go\n"
+        "                         to loopback requesters only\n"
+        "  --multicast GROUP      the camera's multicast group (multicast mode stays off)\n"
         "  --push GROUP:PORT      multicast mode on: frames are pushed to GROUP:PORT\n"
         "                         (224.0.0.0 to 239.255.255.255) with time-to-live 0,\n"
         "                         so they never leave this machine\n"
         "  --alarm-period MS      raise the alarm input every MS milliseconds\n"
         "Runs until interrupted (SIGINT, SIGTERM). SIGHUP simulates a restart: the\n"
-        "next replies carry the start flag until the client clears it.\n");
+        "next replies carry the start flag until the client clears it. SIGUSR1 raises\n"
+        "the alarm input once: every registered recipient on loopback is notified.\n");
+}
+
+// Whether the shared search port can be bound beside other simulated cameras.
+bool SearchPortFree(uint16_t port) {
+    kest::platform::UdpSocket probe;
+    return probe.Open() && probe.SetReuseAddress() && probe.Bind(0, port);
 }
 
 bool ParseInt(const char* text, int& out) {
@@ -96,6 +104,9 @@ int main(int argc, char** argv) {
     kest::sim::SimConfig config;
     int alarm_period = 0;
     uint32_t push_group = 0;
+    uint32_t multicast_group = 0;
+    bool search_port_given = false;
+    config.search_port = 4000;
     int push_port = 0;
     kest::sim::RtspServerConfig rtsp;
 #ifdef KESTSIM_DEFAULT_STREAM
@@ -148,8 +159,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--search-port") {
             ok = ParseInt(value, n) && n >= 0 && n <= 65535;
             config.search_port = uint16_t(n);
+            search_port_given = true;
         } else if (arg == "--multicast") {
-            config.multicast_address = value;
+            ok =
+                kest::platform::ParseIpv4(value, multicast_group) && (multicast_group >> 28) == 0xE;
         } else if (arg == "--push") {
             const std::string v = value;
             const size_t colon = v.rfind(':');
@@ -204,7 +217,19 @@ int main(int argc, char** argv) {
             config.bind_address = *saved;
         }
     }
+    if (!search_port_given && !SearchPortFree(config.search_port)) {
+        std::fprintf(stderr, "kestsim: port %u is taken: not answering searches\n",
+                     unsigned(config.search_port));
+        config.search_port = 0;
+    }
     kest::sim::Simulator sim(config);
+    if (multicast_group != 0) {
+        std::lock_guard lock(sim.state_mutex());
+        auto& services = sim.State<kest::sim::ServicesState>();
+        services.multicast_address = {uint8_t(multicast_group >> 24),
+                                      uint8_t(multicast_group >> 16), uint8_t(multicast_group >> 8),
+                                      uint8_t(multicast_group)};
+    }
     if (push_port > 0) {
         std::lock_guard lock(sim.state_mutex());
         auto& services = sim.State<kest::sim::ServicesState>();

@@ -48,6 +48,9 @@ void Simulator::SendToRequester(const Request& request, const std::vector<uint8_
 }
 
 void Simulator::SendTo(uint32_t ip, uint16_t port, const std::vector<uint8_t>& bytes) {
+    // Unasked datagrams (alarm notifications) go to this machine only,
+    // whatever address a client registered.
+    if ((ip >> 24) != 127) return;
     const sockaddr_in addr = platform::MakeAddress(ip, port);
     std::lock_guard lock(fault_mutex_);
     socket_.SendTo(bytes.data(), bytes.size(), addr);
@@ -173,6 +176,12 @@ void Simulator::Run() {
             // the source of a broadcast sent on a loopback-only network.
             const uint32_t source = ntohl(from.sin_addr.s_addr);
             if (s == &search_socket_ && source != 0 && (source >> 24) != 127) continue;
+            // The shared search port is for searches: other commands sent
+            // there are not this camera's.
+            if (s == &search_socket_ &&
+                (n < 4 || (LoadU16(buf.data() + 2) != 14 && LoadU16(buf.data() + 2) != 15))) {
+                continue;
+            }
             Datagram d;
             d.bytes.assign(buf.begin(), buf.begin() + long(n));
             d.from_ip = ntohl(from.sin_addr.s_addr);

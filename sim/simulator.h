@@ -36,8 +36,6 @@ struct SimConfig {
     // cameras share it); 0: not listening for searches. Answers go only to
     // requesters on loopback.
     uint16_t search_port = 0;
-    std::string multicast_address = "239.0.0.1";  // reported by the multicast search
-    uint32_t multicast_value = 0;
 };
 
 struct Datagram {
@@ -115,7 +113,8 @@ class Simulator {
     // if any: set response.send = false to send only these). Goes through the
     // same source address as replies.
     void SendToRequester(const Request& request, const std::vector<uint8_t>& bytes);
-    // Sends a datagram the camera sends unasked (an alarm notification).
+    // Sends a datagram the camera sends unasked (an alarm notification); only
+    // to loopback addresses, so a simulated camera never reaches a network.
     void SendTo(uint32_t ip, uint16_t port, const std::vector<uint8_t>& bytes);
     // A reply datagram: sequence, flags word (start flag), status, data.
     std::vector<uint8_t> BuildReply(uint16_t sequence, const Response& response) const;

@@ -121,7 +121,12 @@ void CKestCtrl::MakeInstanceName() {
 void CKestCtrl::AttachWindow(std::unique_ptr<platform::MessageWindow> window) {
     if (camera_) camera_->RemoveListener(this);
     CloseAlarmSocket();
+    // Push mode goes on in the new window: its socket and its check move
+    // there before the old window goes.
+    const bool pushing = camera_ && camera_->multicast().active();
+    if (camera_) camera_->MoveMulticastWindow(window.get());
     window_ = std::move(window);
+    if (pushing && window_) window_->SetTimer(kMulticastCheckTimer, kMulticastCheckMs);
     if (camera_) camera_->AddListener(this);
     ShowLoadMessages();
     // A window of its own: the control can now receive alarms.

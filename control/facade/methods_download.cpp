@@ -23,7 +23,6 @@ constexpr const char* kFrameRateOutOfRange =
     "automatically.";
 
 constexpr platform::Rgb kRecRed{255, 0, 0};
-constexpr uint32_t kMulticastCheckMs = 20000;
 
 // The receive result that ends push mode for a failed check.
 int32_t CheckFailure(int32_t code, int32_t unchanged) {
@@ -213,7 +212,8 @@ void CKestCtrl::Draw(platform::Surface& target, const platform::Rect& bounds, pl
 }
 
 void CKestCtrl::CheckMulticast() {
-    if (!camera_) return;
+    // A check that was queued before push mode ended has nothing to check.
+    if (!camera_ || !camera_->multicast().active()) return;
     CKestCamera& camera = *camera_;
     const int32_t code = camera.StartMulticast(0);
     if (code == 0) return;

@@ -186,7 +186,9 @@ class CKestCamera {
     int32_t OnMulticastDatagram(int socket) { return multicast_.OnDatagram(socket); }
     // The periodic check failed: push mode ends, the session stays.
     void EndMulticast() { multicast_.End(); }
+    void MoveMulticastWindow(platform::MessageWindow* window) { multicast_.SetWindow(window); }
     const MulticastReceiver& multicast() const { return multicast_; }
+    MulticastReceiver& multicast_receiver() { return multicast_; }
 
     // Posts the end of reception (status kind 10) with its end code.
     void ReportReceiveEnd();

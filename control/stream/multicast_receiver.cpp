@@ -67,6 +67,13 @@ bool MulticastReceiver::Watch() {
     return window_->WatchSocket(socket_.fd(), kMulticastSocketMessage);
 }
 
+void MulticastReceiver::SetWindow(platform::MessageWindow* window) {
+    if (window == window_) return;
+    if (socket_.is_open() && window_) window_->UnwatchSocket(socket_.fd());
+    window_ = window;
+    if (socket_.is_open() && window_) window_->WatchSocket(socket_.fd(), kMulticastSocketMessage);
+}
+
 void MulticastReceiver::CloseSocket() {
     if (!socket_.is_open()) return;
     if (window_) window_->UnwatchSocket(socket_.fd());
@@ -81,6 +88,9 @@ void MulticastReceiver::End() {
 }
 
 int32_t MulticastReceiver::Start(int first) {
+    // A socket closed by a receive error hears nothing more: the check fails
+    // without asking the camera, so push mode ends instead of going silent.
+    if (first == 0 && !socket_.is_open()) return kMulticastNoReply;
     uint8_t params[2];
     StoreU16(params, uint16_t(first));
     protocol::CommandChannel::Options options;

@@ -40,11 +40,14 @@ class MulticastReceiver {
     bool Watch();
     // Asks the camera to push (first 1) or whether it still pushes to the
     // session's group and port (first 0). 0, 30 plus the camera's status,
-    // or 29 without reply or when the group or port has changed (the socket
-    // is then closed).
+    // or 29 without reply, when the group or port has changed (the socket
+    // is then closed) or when a receive error has closed the socket.
     int32_t Start(int first);
     // Takes the datagrams waiting on the socket. 1 when a frame was completed.
     int32_t OnDatagram(int socket);
+    // Moves the socket's notifications to another window (none: unwatched),
+    // for a host that gives the control a new window while it streams.
+    void SetWindow(platform::MessageWindow* window);
     void CloseSocket();
     // Ends push mode: the socket closed and the flags cleared.
     void End();

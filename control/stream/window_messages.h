@@ -13,5 +13,6 @@ constexpr uint32_t kRecordingStoppedMessage = 0x591;  // ErrorCode / MoreInfo
 constexpr uint32_t kDiskWarningMessage = 0x592;       // code / value
 constexpr uint32_t kMulticastSocketMessage = 0x8D2;   // socket / event
 constexpr uint32_t kMulticastCheckTimer = 1524;
+constexpr uint32_t kMulticastCheckMs = 20000;  // its period
 
 }  // namespace kest

@@ -17,6 +17,7 @@
 #include "platform/ticks.h"
 #include "sim/alarms.h"
 #include "sim/simulator.h"
+#include "tests/support/recording_peer.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -161,6 +162,32 @@ TEST_F(KestctlTest, WaitEventReportsWhetherItCame) {
 }  // namespace
 
 namespace {
+
+TEST_F(KestctlTest, SearchPrintsTheCamerasFoundAsJson) {
+    // The searches go to a recording peer on loopback instead of the broadcast address.
+    kest::test::ScopedTempDir dir;
+    kest::test::RecordingPeer peer;
+    peer.SetScript([](const kest::test::PeerDatagram& d) -> std::vector<kest::test::PeerReply> {
+        std::vector<kest::test::PeerReply> answers;
+        for (uint8_t camera : {5, 6}) {
+            answers.push_back({{0, 0, uint8_t(d.code()), 0, 127, 0, 0, camera, 239, 0, 0, camera,
+                                uint8_t(camera == 5), 0, 0, 0}});
+        }
+        return answers;
+    });
+    std::ofstream(dir.File("KEST.INI"))
+        << "[udp]\nsearch_address=127.0.0.1:" << peer.port() << "\n";
+    Output r = Kestctl("search --seconds 1");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "{\"cameras\":[\"127.0.0.5\",\"127.0.0.6\"]}\n");
+    EXPECT_EQ(peer.count(), 10u);
+    r = Kestctl("search --multicast --seconds 1");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out,
+              "{\"cameras\":[{\"address\":\"127.0.0.5\",\"multicast\":\"239.0.0.5\",\"value\":1},"
+              "{\"address\":\"127.0.0.6\",\"multicast\":\"239.0.0.6\",\"value\":0}]}\n");
+    EXPECT_EQ(Kestctl("search --seconds").exit_code, 2);
+}
 
 TEST_F(KestctlTest, AlarmsPrintsEveryAlarmBetweenRegisterAndDeregister) {
     std::atomic<bool> done{false};

@@ -9,6 +9,9 @@
 #include <set>
 
 #include "control/facade/ctrl.h"
+#include "platform/ticks.h"
+#include "platform/udp_socket.h"
+#include "sim/services.h"
 #include "sim/simulator.h"
 #include "tests/support/recording_peer.h"
 #include "tests/support/temp_dir.h"
@@ -87,7 +90,10 @@ TEST_F(SearchTest, TenPassesOneRequestEachAndEveryDatagramIsAnAnswer) {
         return {{camera}, {stray}};
     });
     std::vector<uint8_t> list(40, 0xAA);
-    EXPECT_EQ(Search(kAddressSearch, list, 1), 2);
+    const uint64_t start = platform::MonotonicMicros();
+    EXPECT_EQ(Search(kAddressSearch, list, 3), 2);
+    // The search lasts its Timeout: 3 s for 10 passes of 300 ms.
+    EXPECT_GE(platform::MonotonicMicros() - start, 2950000u);
     EXPECT_EQ(list[3], 7);
     EXPECT_EQ(list[7], 8);
     const auto got = peer_.Received();
@@ -97,8 +103,8 @@ TEST_F(SearchTest, TenPassesOneRequestEachAndEveryDatagramIsAnAnswer) {
         EXPECT_EQ(got[i].code(), 15);
         if (i) {
             EXPECT_EQ(got[i].sequence(), uint16_t(got[i - 1].sequence() + 1));
-            // One pass lasts the window: 100 ms for Timeout 1.
-            EXPECT_GE(got[i].time_us - got[i - 1].time_us, 95000u);
+            // One pass lasts the window, answered or not.
+            EXPECT_GE(got[i].time_us - got[i - 1].time_us, 295000u);
         }
     }
 }
@@ -116,6 +122,27 @@ TEST_F(SearchTest, MethodsCheckTheBufferAndNeedNoAddress) {
     EXPECT_EQ(ctrl.SearchMulticastIP({list.data(), list.size()}, 24, number, 1), kResultOk);
     EXPECT_EQ(number, 0);
     EXPECT_EQ(peer_.Received().at(0).code(), 14);
+    // The search borrows nothing from the camera object: its texts stay unset.
+    EXPECT_EQ(ctrl.camera()->address_text(), "");
+    EXPECT_EQ(ctrl.camera()->port_text(), "");
+
+    // Three cameras answer every pass: 10 bytes hold 2 addresses, 24 bytes 2 records.
+    peer_.SetScript([](const PeerDatagram&) -> std::vector<PeerReply> {
+        std::vector<PeerReply> answers;
+        for (uint8_t camera : {2, 3, 4}) {
+            answers.push_back({{0, 0, 14, 0, 127, 0, 0, camera, 239, 0, 0, camera, 1, 0, 0, 0}});
+        }
+        return answers;
+    });
+    std::vector<uint8_t> ten(10, 0xAA);
+    EXPECT_EQ(ctrl.SearchPALOMIR({ten.data(), ten.size()}, 10, number, 1), kResultOk);
+    EXPECT_EQ(number, 2);
+    EXPECT_EQ(ten, (std::vector<uint8_t>{127, 0, 0, 2, 127, 0, 0, 3, 0, 0}));
+    std::vector<uint8_t> records(24, 0xAA);
+    EXPECT_EQ(ctrl.SearchMulticastIP({records.data(), records.size()}, 24, number, 1), kResultOk);
+    EXPECT_EQ(number, 2);
+    EXPECT_EQ(records[12 + 7], 3);
+    EXPECT_EQ(records[12 + 8], 1);
 }
 
 TEST(BroadcastSearch, SimulatedCamerasAreFoundOnceEach) {
@@ -126,9 +153,18 @@ TEST(BroadcastSearch, SimulatedCamerasAreFoundOnceEach) {
         config.bind_address = address;
         config.port = 4000;
         config.search_port = 4000;
-        config.multicast_address = std::string("239.0.0.") + address[8];
         cameras.push_back(std::make_unique<sim::Simulator>(config));
         ASSERT_TRUE(cameras.back()->Start());
+    }
+    {
+        // Camera 2 multicasts to 239.0.0.2; camera 3 has a group but does not use it.
+        std::lock_guard lock(cameras[0]->state_mutex());
+        cameras[0]->State<sim::ServicesState>().multicast_address = {239, 0, 0, 2};
+        cameras[0]->State<sim::ServicesState>().multicast_mode = 1;
+    }
+    {
+        std::lock_guard lock(cameras[1]->state_mutex());
+        cameras[1]->State<sim::ServicesState>().multicast_address = {239, 0, 0, 3};
     }
     CKestCtrl ctrl;
     std::vector<uint8_t> list(40);
@@ -140,10 +176,30 @@ TEST(BroadcastSearch, SimulatedCamerasAreFoundOnceEach) {
     for (const auto& c : cameras)
         EXPECT_EQ(c->ReceivedCount(15), 10u);
 
+    // Each record: the camera's address, its group, and whether it multicasts.
     std::vector<uint8_t> records(36);
     ASSERT_EQ(ctrl.SearchMulticastIP({records.data(), records.size()}, 36, number, 1), 0);
     ASSERT_EQ(number, 2);
-    EXPECT_EQ(records[4], 239);
+    for (int r = 0; r < 2; ++r) {
+        const uint8_t* record = &records[size_t(r) * 12];
+        EXPECT_EQ(std::vector<uint8_t>(record + 4, record + 8),
+                  (std::vector<uint8_t>{239, 0, 0, record[3]}));
+        EXPECT_EQ(record[8], record[3] == 2 ? 1 : 0);
+    }
+
+    // Other commands sent to the shared search port are no camera's: a
+    // search sent after one finds it passed over.
+    std::vector<size_t> before;
+    for (const auto& c : cameras)
+        before.push_back(c->ReceivedCount());
+    platform::UdpSocket other;
+    ASSERT_TRUE(other.Open());
+    const uint8_t version_request[4] = {1, 0, 4, 0};
+    ASSERT_EQ(other.SendTo(version_request, 4, platform::MakeAddress(0x7F000001, 4000)), 4);
+    ASSERT_EQ(ctrl.SearchPALOMIR({list.data(), list.size()}, 40, number, 1), 0);
+    EXPECT_EQ(number, 2);
+    for (size_t i = 0; i < cameras.size(); ++i)
+        EXPECT_EQ(cameras[i]->ReceivedCount(), before[i] + 10);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "control/facade/ctrl.h"
@@ -54,6 +55,33 @@ struct Events : _DKestEvents {
     }
 };
 
+// A window that keeps the timers running on it, and hands everything else to
+// a headless window of the test's loop.
+class TimerWindow : public platform::MessageWindow {
+  public:
+    explicit TimerWindow(std::unique_ptr<platform::MessageWindow> inner)
+        : inner_(std::move(inner)) {}
+    bool Post(uint32_t m, uintptr_t w, intptr_t l) override { return inner_->Post(m, w, l); }
+    bool SetTimer(uint32_t id, uint32_t interval_ms) override {
+        timers[id] = interval_ms;
+        return inner_->SetTimer(id, interval_ms);
+    }
+    void KillTimer(uint32_t id) override {
+        timers.erase(id);
+        inner_->KillTimer(id);
+    }
+    bool WatchSocket(int fd, uint32_t m) override { return inner_->WatchSocket(fd, m); }
+    void RearmSocket(int fd) override { inner_->RearmSocket(fd); }
+    void UnwatchSocket(int fd) override { inner_->UnwatchSocket(fd); }
+    void Invalidate() override { inner_->Invalidate(); }
+    bool IsAlive() const override { return inner_->IsAlive(); }
+
+    std::map<uint32_t, uint32_t> timers;  // running timer -> its period
+
+  private:
+    std::unique_ptr<platform::MessageWindow> inner_;
+};
+
 std::unique_ptr<sim::Simulator> PushCamera(const std::string& address, uint8_t group_last,
                                            int model = 11) {
     sim::SimConfig config;
@@ -61,8 +89,6 @@ std::unique_ptr<sim::Simulator> PushCamera(const std::string& address, uint8_t g
     config.port = 4000;
     config.search_port = 4000;
     config.model_code = model;
-    config.multicast_address = "239.1.1." + std::to_string(group_last);
-    config.multicast_value = 1;
     auto sim = std::make_unique<sim::Simulator>(config);
     {
         std::lock_guard lock(sim->state_mutex());
@@ -84,7 +110,7 @@ class PushMode : public ::testing::Test {
         if (!ProcessPicdec().can_decode()) GTEST_SKIP() << "picdec.spi is not built next to kest";
         sim_ = PushCamera("127.0.0.2", 2);
         ASSERT_TRUE(sim_->Start());
-        ctrl_.AttachWindow(loop_.CreateWindow(&ctrl_));
+        AttachTimerWindow();
         events_.ctrl = &ctrl_;
         ctrl_.Advise(&events_);
         ctrl_.SetRemoteIPAddress("127.0.0.2");
@@ -105,6 +131,19 @@ class PushMode : public ::testing::Test {
         return loop_.RunUntil([&] { return events_.pictures >= n; }, 10000);
     }
     const MulticastReceiver& push() { return ctrl_.camera()->multicast(); }
+    TimerWindow* AttachTimerWindow() {
+        auto window = std::make_unique<TimerWindow>(loop_.CreateWindow(&ctrl_));
+        TimerWindow* kept = window.get();
+        ctrl_.AttachWindow(std::move(window));
+        return kept;
+    }
+    // Checks of push mode the camera was asked for (command 131 with 0).
+    size_t Checks() {
+        size_t n = 0;
+        for (const auto& d : sim_->Received())
+            n += d.code() == 131 && LoadU16(&d.bytes[12]) == 0;
+        return n;
+    }
 
     test::ScopedTempDir dir_;
     std::unique_ptr<sim::Simulator> sim_;
@@ -167,13 +206,7 @@ TEST_F(PushMode, TheCheckEndsPushModeWhenThePortChangesOrTheCameraSaysFive) {
     ctrl_.OnTimer(kMulticastCheckTimer);
     EXPECT_TRUE(push().active());
     EXPECT_TRUE(events_.ends.empty());
-    const auto checks = [&] {
-        size_t n = 0;
-        for (const auto& d : sim_->Received())
-            n += d.code() == 131 && LoadU16(&d.bytes[12]) == 0;
-        return n;
-    };
-    EXPECT_EQ(checks(), 1u);
+    EXPECT_EQ(Checks(), 1u);
 
     {
         std::lock_guard lock(sim_->state_mutex());
@@ -184,8 +217,11 @@ TEST_F(PushMode, TheCheckEndsPushModeWhenThePortChangesOrTheCameraSaysFive) {
     EXPECT_EQ(events_.ends, std::vector<int>{10});
     EXPECT_FALSE(push().session_open());
     EXPECT_FALSE(ctrl_.camera()->downloading());
-    // The timer is gone with push mode.
+    // A check that was already queued asks nothing and ends nothing again.
     ctrl_.OnTimer(kMulticastCheckTimer);
+    loop_.RunPending();
+    EXPECT_EQ(Checks(), 2u);
+    EXPECT_EQ(events_.ends, std::vector<int>{10});
 
     // Once more, now the camera answers the check with status 5.
     {
@@ -200,6 +236,35 @@ TEST_F(PushMode, TheCheckEndsPushModeWhenThePortChangesOrTheCameraSaysFive) {
     ctrl_.OnTimer(kMulticastCheckTimer);
     loop_.RunPending();
     EXPECT_EQ(events_.ends, std::vector<int>{5});
+}
+
+TEST_F(PushMode, TheCheckRunsEvery20SecondsOnlyWhilePushing) {
+    TimerWindow* window = AttachTimerWindow();
+    EXPECT_TRUE(window->timers.empty());
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    EXPECT_EQ(window->timers, (std::map<uint32_t, uint32_t>{{kMulticastCheckTimer, 20000}}));
+    ASSERT_TRUE(RunUntilPictures(1));
+
+    // A window given while pushing takes over the socket and the check.
+    TimerWindow* next = AttachTimerWindow();
+    EXPECT_EQ(next->timers, (std::map<uint32_t, uint32_t>{{kMulticastCheckTimer, 20000}}));
+    const int shown = events_.pictures;
+    ASSERT_TRUE(RunUntilPictures(shown + 2));
+
+    EXPECT_EQ(ctrl_.StopDownloading(), 0);
+    EXPECT_TRUE(next->timers.empty());
+}
+
+TEST_F(PushMode, AReceiveErrorEndsPushModeAtTheNextCheck) {
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(1));
+    // What a receive error does: the socket is closed, nothing more arrives.
+    ctrl_.camera()->multicast_receiver().CloseSocket();
+    ctrl_.OnTimer(kMulticastCheckTimer);
+    loop_.RunPending();
+    EXPECT_EQ(events_.ends, std::vector<int>{10});
+    EXPECT_FALSE(ctrl_.camera()->downloading());
+    EXPECT_EQ(Checks(), 0u);  // the camera still pushes; asking it would say so
 }
 
 TEST_F(PushMode, AFrameIsDroppedWhileTheHostStillHoldsThePreviousOne) {
