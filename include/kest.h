@@ -147,6 +147,37 @@ enum kest_answer {
 typedef int (*kest_message_box_fn)(void* user, const char* text, const char* caption, int buttons);
 int kest_set_message_box_callback(kest_ctrl* ctrl, kest_message_box_fn fn, void* user);
 
+/* The time-stamp font: the logical-font record that GetTimeStampFont fills
+ * (60 bytes: five 32-bit metrics, eight bytes, the face name). */
+typedef struct kest_font {
+    int32_t height;
+    int32_t width;
+    int32_t escapement;
+    int32_t orientation;
+    int32_t weight;
+    uint8_t italic;
+    uint8_t underline;
+    uint8_t strike_out;
+    uint8_t char_set;
+    uint8_t out_precision;
+    uint8_t clip_precision;
+    uint8_t quality;
+    uint8_t pitch_and_family;
+    char face_name[32]; /* NUL-terminated */
+} kest_font;
+/* The font chooser that SetTimeStampFont opens: font holds the current font;
+ * the callback may change it and returns nonzero to take it, 0 to cancel.
+ * Without a callback the chooser is cancelled. */
+typedef int (*kest_font_fn)(void* user, kest_font* font);
+int kest_set_font_callback(kest_ctrl* ctrl, kest_font_fn fn, void* user);
+
+/* The control's stored properties, the state a host keeps with its document:
+ * "Name=Value" lines. kest_save_properties returns a text to free with
+ * kest_free_string; kest_load_properties takes such a text, and properties
+ * it lacks take their defaults. */
+int kest_save_properties(kest_ctrl* ctrl, char** text);
+int kest_load_properties(kest_ctrl* ctrl, const char* text);
+
 /* Progress of the paged downloads (GetLocalFilelist, GetLocalRecFile,
  * SaveReferenceImage): pages received of the page count, called during the
  * method on the caller's thread. NULL: none. */

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "control/facade/ctrl.h"
+#include "control/facade/property_bag.h"
 #include "platform/event_loop.h"
 #include "platform/host_ui.h"
 #include "platform/surface.h"
@@ -17,16 +18,20 @@ using kest::DispError;
 using kest::Variant;
 using kest::VarType;
 
-// The host's message boxes through a C callback; the font chooser is
-// answered as cancelled.
+// The host's dialogs through C callbacks; a dialog without one goes to the
+// default service (standard error, cancelled).
 struct CallbackHostUi final : kest::platform::HostUi {
     kest_message_box_fn fn = nullptr;
     void* user = nullptr;
+    kest_font_fn font_fn = nullptr;
+    void* font_user = nullptr;
 
+    bool any() const { return fn || font_fn; }
     Answer MessageBox(const std::string& text, const std::string& caption,
                       Buttons buttons) override;
-    bool ChooseFont(kest::platform::LogFont&) override { return false; }
+    bool ChooseFont(kest::platform::LogFont& font) override;
     void AboutBox(const std::string& text) override {
+        if (!fn) return kest::platform::DefaultHostUi().AboutBox(text);
         fn(user, text.c_str(), "About", KEST_BUTTONS_OK);
     }
 };
@@ -167,6 +172,7 @@ const kest::MemberInfo* MemberAt(int index) {
 kest::platform::HostUi::Answer CallbackHostUi::MessageBox(const std::string& text,
                                                           const std::string& caption,
                                                           Buttons buttons) {
+    if (!fn) return kest::platform::DefaultHostUi().MessageBox(text, caption, buttons);
     int b = KEST_BUTTONS_OK;
     if (buttons == Buttons::kOkCancel) b = KEST_BUTTONS_OK_CANCEL;
     if (buttons == Buttons::kYesNo) b = KEST_BUTTONS_YES_NO;
@@ -180,6 +186,30 @@ kest::platform::HostUi::Answer CallbackHostUi::MessageBox(const std::string& tex
         default:
             return Answer::kCancel;
     }
+}
+
+bool CallbackHostUi::ChooseFont(kest::platform::LogFont& font) {
+    if (!font_fn) return kest::platform::DefaultHostUi().ChooseFont(font);
+    kest_font c{font.height,           font.width,
+                font.escapement,       font.orientation,
+                font.weight,           font.italic,
+                font.underline,        font.strike_out,
+                font.char_set,         font.out_precision,
+                font.clip_precision,   font.quality,
+                font.pitch_and_family, {}};
+    std::memcpy(c.face_name, font.face_name, sizeof c.face_name);
+    c.face_name[sizeof c.face_name - 1] = '\0';
+    if (!font_fn(font_user, &c)) return false;
+    font = kest::platform::LogFont{c.height,           c.width,
+                                   c.escapement,       c.orientation,
+                                   c.weight,           c.italic,
+                                   c.underline,        c.strike_out,
+                                   c.char_set,         c.out_precision,
+                                   c.clip_precision,   c.quality,
+                                   c.pitch_and_family, {}};
+    // The host's text need not be terminated: at most 31 bytes are taken.
+    std::memcpy(font.face_name, c.face_name, sizeof font.face_name - 1);
+    return true;
 }
 
 void kest_ctrl::OnEvent(const kest::MemberInfo& event, std::span<const Variant> args) {
@@ -383,7 +413,30 @@ int kest_set_message_box_callback(kest_ctrl* ctrl, kest_message_box_fn fn, void*
     if (!ctrl || !ctrl->ctrl) return KEST_E_INVALID_ARG;
     ctrl->ui.fn = fn;
     ctrl->ui.user = user;
-    ctrl->ctrl->SetHostUi(fn ? &ctrl->ui : nullptr);
+    ctrl->ctrl->SetHostUi(ctrl->ui.any() ? &ctrl->ui : nullptr);
+    return KEST_OK;
+}
+
+int kest_set_font_callback(kest_ctrl* ctrl, kest_font_fn fn, void* user) {
+    if (!ctrl || !ctrl->ctrl) return KEST_E_INVALID_ARG;
+    ctrl->ui.font_fn = fn;
+    ctrl->ui.font_user = user;
+    ctrl->ctrl->SetHostUi(ctrl->ui.any() ? &ctrl->ui : nullptr);
+    return KEST_OK;
+}
+
+int kest_save_properties(kest_ctrl* ctrl, char** text) {
+    if (!ctrl || !ctrl->ctrl || !text) return KEST_E_INVALID_ARG;
+    kest::TextPropertyBag bag;
+    ctrl->ctrl->SaveProperties(bag);
+    *text = strdup(bag.Text().c_str());
+    return *text ? KEST_OK : KEST_E_INVALID_ARG;
+}
+
+int kest_load_properties(kest_ctrl* ctrl, const char* text) {
+    if (!ctrl || !ctrl->ctrl || !text) return KEST_E_INVALID_ARG;
+    kest::TextPropertyBag bag(text);
+    ctrl->ctrl->LoadProperties(bag);
     return KEST_OK;
 }
 

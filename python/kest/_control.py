@@ -375,6 +375,21 @@ class Control:
         object.__setattr__(self, "_progress_fn", fn)
         _check(self._lib.kest_set_progress_callback(self._live(), fn, None), "progress")
 
+    # Persistence.
+    def save_properties(self):
+        """The stored properties, the state a host keeps with its document, as
+        "Name=Value" lines."""
+        text = ctypes.c_void_p()
+        _check(self._lib.kest_save_properties(self._live(), ctypes.byref(text)), "save")
+        try:
+            return ctypes.string_at(text).decode(*_TEXT_ENCODING)
+        finally:
+            self._lib.kest_free_string(text)
+
+    def load_properties(self, text):
+        """Loads text saved by save_properties; properties it lacks take their defaults."""
+        _check(self._lib.kest_load_properties(self._live(), _encode_text(text)), "load")
+
     # Painting.
     def draw(self, width, height, face=0xC0C0C0):
         """The control painted at this size: bytes of blue-green-red rows, top-down."""

@@ -88,6 +88,18 @@ class ControlTest(unittest.TestCase):
         with self.assertRaises(kest.KestError):
             fresh.CameraPort
 
+    def test_stored_properties_move_between_controls(self):
+        self.camera.Timeout = 321
+        text = self.camera.save_properties()
+        self.assertIn("Timeout=321\n", text)
+        self.assertIn("RemoteIPAddress=127.0.0.1\n", text)
+        with kest.Control() as other:
+            other.load_properties(text)
+            self.assertEqual((other.Timeout, other.RemoteIPAddress, other.CameraPort),
+                             (321, "127.0.0.1", self.sim.port))
+            other.load_properties("")  # nothing stored: the defaults
+            self.assertEqual((other.Timeout, other.CameraPort), (500, 4000))
+
     def test_type_library(self):
         version = kest.find_member("getversion", 1)
         self.assertEqual((version.name, version.dispid, version.has_result), ("GetVersion", 15, True))

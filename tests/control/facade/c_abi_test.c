@@ -1,7 +1,9 @@
 /* The C interface from a C program: create, properties, dispatch errors, the
  * type library, input events, message boxes, painting, and against a simulator
  * that the test starts (argv[1] = kestsim): GetVersion, an Alarm, and the
- * picture stream with NewImage, ChangeFrameSize and EndDownloading. */
+ * picture stream with NewImage, ChangeFrameSize and EndDownloading. Every
+ * method is run once with arguments of its declared types; the font chooser
+ * and the stored properties go through their own entry points. */
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -198,6 +200,122 @@ static void CheckEveryMemberReachable(kest_ctrl* ctrl) {
     CHECK(methods > 100 && properties == 9);
 }
 
+/* Every method runs through the C interface with arguments of its declared
+ * types (zeros, empty texts, zeroed buffers of the declared size), on a
+ * control without a camera address: no dispatch error, a result for every
+ * method that has one, and every out parameter written back in its type. */
+static void CheckEveryMethodRuns(kest_ctrl* ctrl) {
+    kest_variant args[32];
+    unsigned char buffers[32][2048];
+    int ran = 0;
+    for (int i = 0; i < kest_member_count(); ++i) {
+        kest_member m;
+        kest_member_info(i, &m);
+        if (m.kind != KEST_MEMBER_METHOD || m.nparams > 32) continue;
+        memset(args, 0, sizeof args);
+        memset(buffers, 0, sizeof buffers);
+        int usable = 1;
+        for (int k = 0; k < m.nparams; ++k) {
+            kest_param p;
+            CHECK(kest_member_param(i, k, &p) == KEST_OK);
+            if (p.direction == KEST_PARAM_OUT) continue; /* written back by the call */
+            args[k].type = p.type;
+            if (p.type == KEST_VT_TEXT) {
+                args[k] = Text("");
+            } else if (p.type == KEST_VT_BUFFER) {
+                if (p.buffer_size > sizeof buffers[k]) usable = 0;
+                args[k].buf = buffers[k];
+                args[k].buf_len = p.buffer_size ? p.buffer_size : 64;
+            }
+        }
+        CHECK(usable);
+        if (!usable) continue;
+        int16_t result = -32768;
+        const int status = kest_invoke(ctrl, m.dispid, args, m.nparams, &result);
+        if (status != KEST_OK) fprintf(stderr, "%s: %s\n", m.name, kest_status_text(status));
+        CHECK(status == KEST_OK);
+        if (m.flags & KEST_MEMBER_HAS_RESULT) CHECK(result != -32768);
+        for (int k = 0; k < m.nparams; ++k) {
+            kest_param p;
+            kest_member_param(i, k, &p);
+            if (p.direction != KEST_PARAM_OUT) continue;
+            if (args[k].type != p.type) fprintf(stderr, "%s: %s not written\n", m.name, p.name);
+            CHECK(args[k].type == p.type);
+            kest_variant_clear(&args[k]);
+        }
+        kest_run_messages(ctrl, 0);
+        ran++;
+    }
+    CHECK(ran > 100);
+}
+
+/* The font chooser through the C callback: SetTimeStampFont takes the font
+ * the host chose, and GetTimeStampFont reads it back. */
+static int font_calls = 0;
+static int OnChooseFont(void* user, kest_font* font) {
+    font_calls++;
+    if (*(int*)user == 0) return 0; /* cancelled */
+    font->height = -17;
+    font->weight = 700;
+    memset(font->face_name, 'M', sizeof font->face_name); /* not terminated */
+    return 1;
+}
+
+static void CheckFontChooser(kest_ctrl* ctrl) {
+    int take = 0;
+    CHECK(kest_set_font_callback(ctrl, OnChooseFont, &take) == KEST_OK);
+    kest_variant none;
+    memset(&none, 0, sizeof none);
+    int16_t result = -1;
+    unsigned char record[60];
+    kest_variant buf;
+    memset(&buf, 0, sizeof buf);
+    buf.type = KEST_VT_BUFFER;
+    buf.buf = record;
+    buf.buf_len = sizeof record;
+    int32_t height, weight;
+    /* Cancelled: the call succeeds and the font stays. */
+    CHECK(kest_invoke_name(ctrl, "SetTimeStampFont", &none, 0, &result) == KEST_OK);
+    CHECK(font_calls == 1 && result == 0);
+    CHECK(kest_invoke_name(ctrl, "GetTimeStampFont", &buf, 1, &result) == KEST_OK && result == 0);
+    memcpy(&height, record, 4);
+    CHECK(height != -17);
+    take = 1;
+    CHECK(kest_invoke_name(ctrl, "SetTimeStampFont", &none, 0, &result) == KEST_OK);
+    CHECK(font_calls == 2 && result == 0);
+    memset(record, 0xEE, sizeof record);
+    CHECK(kest_invoke_name(ctrl, "GetTimeStampFont", &buf, 1, &result) == KEST_OK && result == 0);
+    memcpy(&height, record, 4);
+    memcpy(&weight, record + 16, 4);
+    CHECK(height == -17 && weight == 700);
+    CHECK(record[28] == 'M' && record[28 + 30] == 'M' && record[28 + 31] == 0);
+    CHECK(kest_set_font_callback(ctrl, NULL, NULL) == KEST_OK);
+}
+
+/* The stored properties as text: saved from one control, loaded into another. */
+static void CheckPersistence(kest_ctrl* ctrl) {
+    kest_variant port = I4(4123);
+    CHECK(kest_put_property(ctrl, "CameraPort", &port) == KEST_OK);
+    char* text = NULL;
+    CHECK(kest_save_properties(ctrl, &text) == KEST_OK && text != NULL);
+    CHECK(text && strstr(text, "CameraPort=4123") != NULL);
+    kest_ctrl* other = NULL;
+    CHECK(kest_create("KEST.KestCtrl.1", &other) == KEST_OK);
+    CHECK(kest_load_properties(other, text) == KEST_OK);
+    kest_variant v;
+    memset(&v, 0, sizeof v);
+    CHECK(kest_get_property(other, "CameraPort", &v) == KEST_OK && v.i == 4123);
+    /* A text without the property gives it its default again. */
+    CHECK(kest_load_properties(other, "Visible=-1\n") == KEST_OK);
+    CHECK(kest_get_property(other, "CameraPort", &v) == KEST_OK && v.i == 4000);
+    CHECK(kest_load_properties(other, NULL) == KEST_E_INVALID_ARG);
+    CHECK(kest_save_properties(other, NULL) == KEST_E_INVALID_ARG);
+    kest_free_string(text);
+    kest_destroy(other);
+    port = I4(4000);
+    CHECK(kest_put_property(ctrl, "CameraPort", &port) == KEST_OK);
+}
+
 static void CheckInputAndDialogs(kest_ctrl* ctrl) {
     const int from = nevents;
     CHECK(kest_input_event(ctrl, -605, 1, 4, 10, -20) == KEST_OK);
@@ -348,6 +466,16 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: c_abi_test KESTSIM\n");
         return 2;
     }
+    /* A folder of its own: the settings file sends any search to loopback,
+     * and files the methods write stay there. */
+    char dir[] = "/tmp/kest-c-abi-XXXXXX";
+    CHECK(mkdtemp(dir) != NULL && chdir(dir) == 0);
+    FILE* ini = fopen("KEST.INI", "w");
+    CHECK(ini != NULL);
+    if (ini) {
+        fputs("[udp]\nsearch_address=127.0.0.1:9\n", ini);
+        fclose(ini);
+    }
     CHECK(strlen(kest_library_version()) >= 5);
     kest_ctrl* ctrl = NULL;
     CHECK(kest_create("KEST.Nothing.1", &ctrl) == KEST_E_UNKNOWN_PROGID);
@@ -387,6 +515,9 @@ int main(int argc, char** argv) {
 
     CheckTypeLibrary();
     CheckEveryMemberReachable(ctrl);
+    CheckEveryMethodRuns(ctrl);
+    CheckFontChooser(ctrl);
+    CheckPersistence(ctrl);
     CheckInputAndDialogs(ctrl);
     CheckDraw(ctrl);
 
@@ -427,6 +558,9 @@ int main(int argc, char** argv) {
     kest_destroy(ctrl);
     CHECK(fired == nevents || nevents == MAX_EVENTS);
     CHECK(DllRegisterServer() == 0 && DllUnregisterServer() == 0);
+    char cleanup[64];
+    snprintf(cleanup, sizeof cleanup, "rm -rf '%s'", dir);
+    CHECK(system(cleanup) == 0);
     printf("%s\n", failures ? "FAILED" : "ok");
     return failures ? 1 : 0;
 }
