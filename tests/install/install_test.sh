@@ -25,7 +25,7 @@ prefix=$tmp/prefix
     cat "$tmp/install.log" >&2; fail "cmake --install failed"; }
 for f in "$libdir/libkest.so" "$libdir/libkest.so.1" "$libdir/picdec.spi" include/kest.h \
          bin/kestctl bin/kestsim "$libdir/pkgconfig/kest.pc" "$libdir/cmake/kest/kestConfig.cmake" \
-         "$libdir/cmake/kest/kestConfigVersion.cmake"; do
+         "$libdir/cmake/kest/kestConfigVersion.cmake" share/doc/kest/api.md; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 
