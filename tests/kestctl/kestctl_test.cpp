@@ -27,14 +27,8 @@ struct Output {
     std::string out;
 };
 
-// Runs kestctl with a shell command line; stdin from `input` when given.
-Output Kestctl(const std::string& args, const std::string& input = "") {
-    static int counter = 0;
-    const std::string in_path =
-        "/tmp/kestctl-test-in-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    std::ofstream(in_path) << input;
-    const std::string cmd =
-        std::string(KESTCTL_PATH) + " " + args + " <" + in_path + " 2>/dev/null";
+// Runs a shell command line and keeps what it prints.
+Output Shell(const std::string& cmd) {
     Output run;
     FILE* p = popen(cmd.c_str(), "r");
     char buf[4096];
@@ -43,6 +37,16 @@ Output Kestctl(const std::string& args, const std::string& input = "") {
         run.out.append(buf, n);
     const int status = pclose(p);
     run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// Runs kestctl with a shell command line; stdin from `input` when given.
+Output Kestctl(const std::string& args, const std::string& input = "") {
+    static int counter = 0;
+    const std::string in_path =
+        "/tmp/kestctl-test-in-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    std::ofstream(in_path) << input;
+    Output run = Shell(std::string(KESTCTL_PATH) + " " + args + " <" + in_path + " 2>/dev/null");
     std::remove(in_path.c_str());
     return run;
 }
@@ -207,6 +211,24 @@ TEST_F(KestctlTest, AlarmsPrintsEveryAlarmBetweenRegisterAndDeregister) {
               std::string::npos);
     EXPECT_NE(r.out.find("{\"method\":\"AlarmDeregister\",\"dispid\":12,\"result\":0}\n"),
               std::string::npos);
+}
+
+TEST_F(KestctlTest, AnInterruptedAlarmsCommandStillDeregisters) {
+    // kestctl runs in the background and is interrupted once it has registered.
+    const std::string cmd =
+        "sh -c 'out=$(mktemp); " + std::string(KESTCTL_PATH) + " " + Flags() +
+        " alarms --seconds 60 >\"$out\" & pid=$!; "
+        "for i in $(seq 400); do grep -q AlarmRegister \"$out\" && break; sleep 0.05; done; "
+        "kill -INT $pid; wait $pid; echo exit=$?; cat \"$out\"; rm -f \"$out\"' 2>/dev/null";
+    const uint64_t began = kest::platform::MonotonicMicros();
+    const Output r = Shell(cmd);
+    EXPECT_LT(kest::platform::MonotonicMicros() - began, 30000000u) << "the interrupt was ignored";
+    EXPECT_EQ(r.out.rfind("exit=0\n{\"method\":\"AlarmRegister\",\"dispid\":11,\"result\":0}\n", 0),
+              0u);
+    EXPECT_NE(r.out.find("{\"method\":\"AlarmDeregister\",\"dispid\":12,\"result\":0}\n"),
+              std::string::npos);
+    std::lock_guard lock(sim_->state_mutex());
+    EXPECT_TRUE(sim_->State<kest::sim::AlarmState>().recipients.empty());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tools/kestctl/host.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +19,12 @@ using kest::Variant;
 using kest::VarType;
 
 namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) {
+    g_interrupted = 1;
+}
 
 bool ParseInteger(const std::string& text, int64_t& out) {
     if (text.empty()) return false;
@@ -223,7 +231,19 @@ void Host::OnEvent(const MemberInfo& event, std::span<const Variant> args) {
 }
 
 void Host::Wait(uint32_t ms) {
-    loop_.RunFor(ms);
+    loop_.RunUntil([] { return interrupted(); }, ms);
+    loop_.RunPending();
+}
+
+void Host::CatchInterrupts() {
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+bool Host::interrupted() {
+    return g_interrupted != 0;
 }
 
 bool Host::WaitEvent(const std::string& name, uint32_t ms) {

@@ -36,8 +36,14 @@ class Host final : public kest::_DKestEvents {
     std::string Call(const std::string& method, const std::vector<std::string>& args,
                      int16_t& result);
 
-    // Runs the message loop; events are printed as they fire.
+    // Runs the message loop; events are printed as they fire. Ends early once
+    // interrupted.
     void Wait(uint32_t ms);
+    // From now on SIGINT and SIGTERM end the waits (the command's own loops
+    // ask interrupted()) instead of the program, so that a long-running
+    // command can still undo what it set up on the camera.
+    static void CatchInterrupts();
+    static bool interrupted();
     // Runs until the named event fires or ms pass; true when it fired.
     bool WaitEvent(const std::string& name, uint32_t ms);
     void RunPending() { loop_.RunPending(); }

@@ -1,4 +1,6 @@
 // kestctl: calls any method of the camera control from the command line.
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -156,10 +158,13 @@ std::string ErrorLine(const std::string& message, const std::string& line) {
            "}";
 }
 
-uint32_t ParseMs(const std::string& text) {
+uint32_t ParseMs(const std::string& text, uint32_t max = UINT32_MAX) {
     char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end || v < 0) throw UsageError{"bad milliseconds '" + text + "'"};
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno || v < 0 || uint64_t(v) > max) {
+        throw UsageError{"bad number '" + text + "'"};
+    }
     return uint32_t(v);
 }
 
@@ -175,7 +180,7 @@ int RunAlarms(Host& host, const std::vector<std::string>& args) {
     uint32_t seconds = 60;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--seconds" && i + 1 < args.size()) {
-            seconds = ParseMs(args[++i]);
+            seconds = ParseMs(args[++i], UINT32_MAX / 1000);
         } else {
             throw UsageError{"alarms takes [--seconds S]"};
         }
@@ -334,6 +339,10 @@ int main(int argc, char** argv) {
         Host host;
         for (const auto& [name, value] : sets)
             host.SetProperty(name, value);
+        // The long-running commands end cleanly on an interrupt.
+        if (command == "alarms" || command == "stream" || command == "record") {
+            Host::CatchInterrupts();
+        }
         if (command == "record")
             return kestctl::RunRecord(host, {args.begin() + long(i), args.end()});
         if (command == "session") {

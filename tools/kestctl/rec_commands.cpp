@@ -215,7 +215,8 @@ int RunRecord(Host& host, const std::vector<std::string>& args) {
     const std::string path = args[2];
     int32_t rc = camera.StartReceiving(true, true);
     if (rc == 0) {
-        host.loop().RunUntil([&] { return sink.stopped || sink.ended; }, uint32_t(seconds * 1000));
+        host.loop().RunUntil([&] { return sink.stopped || sink.ended || Host::interrupted(); },
+                             uint32_t(seconds * 1000));
     }
     const bool was_recording = ctrl.recording();
     ctrl.StopRec();

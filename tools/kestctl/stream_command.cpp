@@ -62,7 +62,7 @@ int RunStream(Host& host, const std::vector<std::string>& args) {
     const uint64_t limit = uint64_t(seconds) * 1000000u;
     host.loop().RunUntil(
         [&] {
-            if (end_code >= 0) return true;
+            if (end_code >= 0 || Host::interrupted()) return true;
             if (frames > 0 && received >= frames) return true;
             return limit > 0 && kest::platform::MonotonicMicros() - began >= limit;
         },
