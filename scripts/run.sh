@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job on the built-in simulated camera: builds kest, starts kestsim on
 # loopback, and drives a control through kestctl as a host would: version
-# query, properties, a scripted session.
+# query, properties, a scripted session, alarms, the live picture stream and
+# the MPEG-4 stream.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,7 @@ bin=build/release/bin
 
 log=$(mktemp)
 work=$(mktemp -d)
-"$bin/kestsim" --bind 127.0.0.1 --port 0 --model 11 --rtsp-port 0 2>"$log" &
+"$bin/kestsim" --bind 127.0.0.1 --port 0 --model 11 --rtsp-port 0 --alarm-period 500 2>"$log" &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -f "$log"; rm -rf "$work"' EXIT
 port=""
@@ -34,6 +35,9 @@ set Timeout 800
 call GetVersion
 wait 100
 END
+
+echo "== alarms for 2 s: the simulated camera raises its alarm input every 500 ms"
+"$bin/kestctl" --ip 127.0.0.1 --port "$port" alarms --seconds 2
 
 echo "== live picture stream: 30 pictures, saved as JPEG files"
 shots=$(mktemp -d)
