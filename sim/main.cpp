@@ -46,7 +46,7 @@ void Usage(FILE* out) {
         "               [--alarm-period MS]\n"
         "\n"
         "A simulated camera that answers the camera command protocol on UDP.\n"
-        "  --bind ADDR            address to listen on (default 127.0.0.1)\n"
+        "  --bind ADDR            loopback address to listen on (default 127.0.0.1)\n"
         "  --port N               UDP command port (default 4000; 0: any free port)\n"
         "  --model CODE           model code (type number): 0, 3, 11, 13, 20 (default 11)\n"
         "  --version N            version number (default 20; 11 or less makes every\n"

@@ -94,7 +94,8 @@ std::string Simulator::address() const {
 
 bool Simulator::Start() {
     uint32_t ip = 0;
-    if (!platform::ParseIpv4(config_.bind_address, ip)) return false;
+    // A simulated camera lives on loopback only, like its moves.
+    if (!platform::ParseIpv4(config_.bind_address, ip) || (ip >> 24) != 127) return false;
     if (!socket_.Open()) return false;
     socket_.SetReuseAddress();
     socket_.SetBufferSizes(1 << 20, 1 << 20);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "platform/ticks.h"
 #include "sim/imaging.h"
@@ -194,8 +195,9 @@ void Poll(Simulator& sim, const Request& request, Response& response) {
     }
     st.packets = Packets(st, request.sequence, request.code, frame.data);
     const int count = int(st.packets.size());
+    const bool last_alone = std::exchange(st.last_alone_once, false);
     for (int n = 1; n <= count; ++n) {
-        if (st.drop_once.erase(n)) continue;
+        if (st.drop_once.erase(n) || (last_alone && n < count)) continue;
         if (st.loss_fraction > 0 &&
             std::uniform_real_distribution<double>(0, 1)(st.rng) < st.loss_fraction) {
             continue;
@@ -283,7 +285,11 @@ void PushFrame(Simulator& sim) {
         push.packet_before_header = false;
     }
     const std::vector<uint8_t> h = HeaderDatagram(sequence, frame.header);
-    push.sender.SendTo(h.data(), h.size(), to);
+    if (!std::exchange(push.header_lost_next, false)) push.sender.SendTo(h.data(), h.size(), to);
+    if (std::exchange(push.tail_then_header, false)) {
+        push.drop_once.insert(count);
+        push.header_lost_next = true;
+    }
     for (int n = 1; n <= count; ++n) {
         if (push.drop_once.erase(n)) continue;
         push.sender.SendTo(packets[size_t(n - 1)].data(), packets[size_t(n - 1)].size(), to);

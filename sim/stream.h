@@ -35,12 +35,13 @@ struct StreamState {
     int payload = kMaxPayload;
 
     // Faults.
-    int not_ready_polls = 0;     // answer "not ready" this many polls first
-    int forced_status = -1;      // every poll answers this status
-    bool mpeg_mode = false;      // poll 129 answers 6
-    std::set<int> drop_once;     // packets of the next frame lost on their first send
-    std::set<int> never_resend;  // packets whose resend never comes
-    double loss_fraction = 0.0;  // packets lost at random (first sends only)
+    int not_ready_polls = 0;       // answer "not ready" this many polls first
+    int forced_status = -1;        // every poll answers this status
+    bool mpeg_mode = false;        // poll 129 answers 6
+    std::set<int> drop_once;       // packets of the next frame lost on their first send
+    std::set<int> never_resend;    // packets whose resend never comes
+    bool last_alone_once = false;  // the next frame's first send is its last packet only
+    double loss_fraction = 0.0;    // packets lost at random (first sends only)
     std::mt19937 rng{1};
     int stop_after_frames = -1;  // stop answering polls after this many frames
     uint32_t poll_delay_ms = 0;
@@ -70,6 +71,9 @@ struct MulticastPushState {
     std::set<int> drop_once;  // packets of the next frame not sent
     bool packet_before_header =
         false;  // the next frame's last packet also goes ahead of its header
+    // The next frame loses its last packet, and the frame after it its header.
+    bool tail_then_header = false;
+    bool header_lost_next = false;
     uint32_t frames_pushed = 0;
     uint32_t checks = 0;
     uint64_t last_push_us = 0;

@@ -127,6 +127,9 @@ void CKestCtrl::AttachWindow(std::unique_ptr<platform::MessageWindow> window) {
     if (camera_) camera_->MoveMulticastWindow(window.get());
     window_ = std::move(window);
     if (pushing && window_) window_->SetTimer(kMulticastCheckTimer, kMulticastCheckMs);
+    // A picture handed over to the old window is gone with it: the camera
+    // must not wait for its release.
+    if (camera_) camera_->LockPresentation(2);
     if (camera_) camera_->AddListener(this);
     ShowLoadMessages();
     // A window of its own: the control can now receive alarms.

@@ -25,7 +25,7 @@ constexpr const char* kFrameRateOutOfRange =
 constexpr platform::Rgb kRecRed{255, 0, 0};
 
 // The receive result that ends push mode for a failed check.
-int32_t CheckFailure(int32_t code, int32_t unchanged) {
+int32_t CheckFailure(int32_t code) {
     switch (code) {
         case kMulticastNoReply:
             return kReceiveLost;
@@ -42,7 +42,9 @@ int32_t CheckFailure(int32_t code, int32_t unchanged) {
         case 37:
             return kReceiveStatus7;
         default:
-            return unchanged;
+            // A status with no end code of its own: the stream is lost, not
+            // ended as asked.
+            return kReceiveLost;
     }
 }
 
@@ -140,9 +142,7 @@ int16_t CKestCtrl::StartDownloading() {
             if (!camera.WatchMulticastSocket()) return fail(kResultFailed);
             if (camera.StartMulticast(1) != 0) {
                 camera.EndMulticast();
-                camera.CloseSession();
-                camera.set_downloading(false);
-                return kResultStatus;
+                return fail(kResultStatus);
             }
             if (window_) window_->SetTimer(kMulticastCheckTimer, kMulticastCheckMs);
             return kResultOk;
@@ -217,7 +217,7 @@ void CKestCtrl::CheckMulticast() {
     CKestCamera& camera = *camera_;
     const int32_t code = camera.StartMulticast(0);
     if (code == 0) return;
-    camera.receiver().set_result(CheckFailure(code, camera.receiver().result()));
+    camera.receiver().set_result(CheckFailure(code));
     camera.ReportReceiveEnd();
     if (window_) window_->KillTimer(kMulticastCheckTimer);
     camera.EndMulticast();

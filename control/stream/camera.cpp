@@ -88,11 +88,14 @@ void CKestCamera::RemoveListener(CameraListener* listener) {
 
 bool CKestCamera::PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam) {
     if (!LockListeners()) return false;
+    bool posted = false;
     for (CameraListener* l : listeners_) {
-        if (platform::MessageWindow* w = l->listener_window()) w->Post(message, wparam, lparam);
+        if (platform::MessageWindow* w = l->listener_window()) {
+            posted = w->Post(message, wparam, lparam) || posted;
+        }
     }
     UnlockListeners();
-    return true;
+    return posted;
 }
 
 void CKestCamera::ReportCameraState() {
@@ -261,7 +264,11 @@ int32_t CKestCamera::scmd_get_multicast_mode(protocol::MulticastMode* mode) {
 }
 
 int32_t CKestCamera::OpenMulticastSession(platform::MessageWindow* window) {
-    if (const int32_t r = multicast_.Open(window, multicast_address_text_, multicast_port_text_);
+    // The command session's camera is the one whose pushed frames count.
+    uint32_t camera = 0;
+    platform::ParseIpv4(address_text_, camera);
+    if (const int32_t r =
+            multicast_.Open(window, camera, multicast_address_text_, multicast_port_text_);
         r != 0) {
         return r;
     }
@@ -338,8 +345,8 @@ void CKestCamera::DeliverFrame(PresentationWait wait) {
 }
 
 void CKestCamera::ReportReceiveEnd() {
-    if (!LockListeners()) return;
     downloading_.store(false);
+    if (!LockListeners()) return;
     const int16_t code = EndCode(receiver_.result(), receiver_.stop_requested());
     for (CameraListener* l : listeners_) {
         if (platform::MessageWindow* w = l->listener_window()) {

@@ -237,7 +237,8 @@ class CKestCamera {
     const std::string& presentation_lock_name() const { return presentation_lock_name_; }
 
     // Posts a message to every listener's window under the listener lock;
-    // false when the lock could not be taken (nothing was posted).
+    // false when nothing was posted (the lock could not be taken, or no
+    // listener has a window that takes messages).
     bool PostToListeners(uint32_t message, uintptr_t wparam, intptr_t lparam);
 
     // After each delivered frame: every change of the camera's state becomes

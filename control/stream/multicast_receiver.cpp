@@ -33,8 +33,8 @@ uint32_t MulticastInterface() {
 
 }  // namespace
 
-int32_t MulticastReceiver::Open(platform::MessageWindow* window, const std::string& group_text,
-                                const std::string& port_text) {
+int32_t MulticastReceiver::Open(platform::MessageWindow* window, uint32_t camera_address,
+                                const std::string& group_text, const std::string& port_text) {
     if (session_open_) return protocol::kSessionOpen;
     char* end = nullptr;
     const long port = std::strtol(port_text.c_str(), &end, 10);
@@ -49,11 +49,13 @@ int32_t MulticastReceiver::Open(platform::MessageWindow* window, const std::stri
         !s.SetNonBlocking()) {
         return protocol::kNonBlocking;
     }
-    if (!s.Bind(0, uint16_t(port)) || !s.JoinMulticast(group, MulticastInterface())) {
+    // Bound to the group, the socket hears no other group that shares the port.
+    if (!s.Bind(group, uint16_t(port)) || !s.JoinMulticast(group, MulticastInterface())) {
         return protocol::kSocketCreate;
     }
     socket_ = std::move(s);
     window_ = window;
+    camera_address_ = camera_address;
     group_ = group;
     port_ = uint16_t(port);
     session_open_ = true;
@@ -103,7 +105,12 @@ int32_t MulticastReceiver::Start(int first) {
     if (status != 1) return 30 + status;
     if (first == 0) {
         // The camera still pushes, but maybe to another group or port: then
-        // this session hears nothing and ends.
+        // this session hears nothing and ends. A reply too short to say fails.
+        if (reply.length < 18) {
+            CloseSocket();
+            session_open_ = false;
+            return kMulticastNoReply;
+        }
         const uint32_t group = uint32_t(reply.bytes[8]) << 24 | uint32_t(reply.bytes[9]) << 16 |
                                uint32_t(reply.bytes[10]) << 8 | reply.bytes[11];
         const uint16_t port = LoadU16(&reply.bytes[16]);
@@ -132,6 +139,8 @@ int32_t MulticastReceiver::OnDatagram(int socket) {
             CloseSocket();
             return completed;
         }
+        // Only the camera's own datagrams make its frames.
+        if (ntohl(from.sin_addr.s_addr) != camera_address_) continue;
         if (Take(datagram_.data(), n)) completed = 1;
     }
     if (window_ && socket_.is_open()) window_->RearmSocket(socket_.fd());
@@ -167,6 +176,13 @@ bool MulticastReceiver::Take(const uint8_t* bytes, size_t length) {
 bool MulticastReceiver::TakePacket(const uint8_t* bytes, size_t length) {
     PicturePacket p;
     if (!ReadPicturePacket(bytes, length, p)) return false;
+    if (p.sequence != header_sequence_) {
+        // A packet of another frame: the frame begun is lost with its last
+        // packet or the next header, and is not mixed with this one.
+        header_present_ = false;
+        ++frames_dropped_;
+        return false;
+    }
     if (p.payload < 0 || p.payload > kPacketPayloadMax ||
         size_t(kPacketHeaderSize) + size_t(p.payload) > length) {
         return false;

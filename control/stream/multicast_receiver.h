@@ -31,11 +31,12 @@ class MulticastReceiver {
     MulticastReceiver& operator=(const MulticastReceiver&) = delete;
 
     // Joins the group and port the camera reported (the camera object's
-    // multicast texts) on the interface "KEST.INI" names. 0, -201 when open,
+    // multicast texts) on the interface "KEST.INI" names; only datagrams from
+    // camera_address make frames. 0, -201 when open,
     // -100 for a port outside 1 to 65535, -5 for a bad group, -6 when no
     // socket or membership, -7 for the socket options.
-    int32_t Open(platform::MessageWindow* window, const std::string& group_text,
-                 const std::string& port_text);
+    int32_t Open(platform::MessageWindow* window, uint32_t camera_address,
+                 const std::string& group_text, const std::string& port_text);
     // Readable data on the socket becomes the multicast-socket message.
     bool Watch();
     // Asks the camera to push (first 1) or whether it still pushes to the
@@ -71,6 +72,7 @@ class MulticastReceiver {
     platform::UdpSocket socket_;
     uint32_t group_ = 0;
     uint16_t port_ = 0;
+    uint32_t camera_address_ = 0;
     bool session_open_ = false;
     bool active_ = false;
     bool header_present_ = false;

@@ -390,10 +390,17 @@ PictureReceiver::Take PictureReceiver::TakePacket(const Reply& packet, size_t le
         if (p.total > CKestCamera::kReceiveBufferSize) return Take::kDropFrame;
         packet_count_ = p.count;
         frame_length_ = p.total;
-        payload_size_ = p.payload;
+        payload_size_ = 0;
     }
     if (p.number < 1 || p.number > packet_count_) return Take::kDropFrame;
     if (expected && p.number != expected) return Take::kDropFrame;
+    if (payload_size_ == 0) {
+        // Every packet but the last has the frame's packet length. A last
+        // packet that comes before all others is left unmarked, and asked
+        // for again once the length is known, rather than set a wrong one.
+        if (p.number == packet_count_ && packet_count_ > 1) return Take::kOk;
+        payload_size_ = p.payload;
+    }
     const size_t place = size_t(p.number - 1) * size_t(payload_size_);
     if (place + size_t(p.payload) > CKestCamera::kReceiveBufferSize) return Take::kDropFrame;
     std::memcpy(camera_.frame_record().buffer + place, p.data, size_t(p.payload));

@@ -108,6 +108,9 @@ TEST(SimulatorBind, BadAddressFailsToStart) {
     config.bind_address = "192.0.2.1";  // not an address of this machine
     Simulator foreign(config);
     EXPECT_FALSE(foreign.Start());
+    config.bind_address = "0.0.0.0";  // every address: not only loopback
+    Simulator everywhere(config);
+    EXPECT_FALSE(everywhere.Start());
 }
 
 }  // namespace

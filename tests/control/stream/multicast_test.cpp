@@ -16,6 +16,7 @@
 #include "jpeg_fixtures.h"
 #include "platform/event_loop.h"
 #include "sim/alarms.h"
+#include "sim/imaging.h"
 #include "sim/services.h"
 #include "sim/simulator.h"
 #include "sim/stream.h"
@@ -30,6 +31,7 @@ struct Events : _DKestEvents {
     CKestCtrl* ctrl = nullptr;
     int pictures = 0;
     int mismatched = 0;  // pictures that differ from the reference decode
+    std::set<int> widths;
     std::vector<int> ends;
     std::vector<std::pair<std::string, int>> alarms;
     bool hold = false;  // keep the presentation lock past NewImage
@@ -40,6 +42,7 @@ struct Events : _DKestEvents {
         if (e.name != "NewImage") return;
         ++pictures;
         CKestCamera& c = *ctrl->camera();
+        widths.insert(c.presented_width());
         const picdec_test::Bytes file(c.presented_jpeg(),
                                       c.presented_jpeg() + c.presented_length());
         const auto ref = picdec_test::DecodeReference(file);
@@ -196,6 +199,38 @@ TEST_F(PushMode, APacketBeforeAnyHeaderIsIgnoredAndAFrameMissingAPacketIsDropped
     ASSERT_TRUE(RunUntilPictures(shown + 1));
     EXPECT_EQ(push().frames_dropped(), 1u);
     EXPECT_EQ(events_.mismatched, 0);
+}
+
+TEST_F(PushMode, PacketsOfTheNextFrameAreNeverMixedIntoAnIncompleteOne) {
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(2));
+    // A frame loses its last packet and the next one its header: the next
+    // frame's packets must not complete the first.
+    WithPush([](sim::MulticastPushState& p) { p.tail_then_header = true; });
+    ASSERT_TRUE(loop_.RunUntil([&] { return push().frames_dropped() >= 1; }, 10000));
+    const int shown = events_.pictures;
+    ASSERT_TRUE(RunUntilPictures(shown + 3));
+    EXPECT_EQ(push().frames_dropped(), 1u);
+    EXPECT_EQ(events_.mismatched, 0);
+}
+
+TEST_F(PushMode, OnlyTheCamerasOwnDatagramsMakeItsFrames) {
+    // Another camera pushes smaller pictures to the same group and port, unasked.
+    auto other = PushCamera("127.0.0.3", 2);
+    ASSERT_TRUE(other->Start());
+    {
+        std::lock_guard lock(other->state_mutex());
+        other->State<sim::MulticastPushState>().pushing = true;
+        other->State<sim::MulticastPushState>().sequence = 0x7000;
+        other->State<sim::ImagingState>().width = 320;
+        other->State<sim::ImagingState>().height = 240;
+    }
+    ASSERT_EQ(ctrl_.StartDownloading(), 0);
+    ASSERT_TRUE(RunUntilPictures(6));
+    EXPECT_EQ(events_.widths, std::set<int>{640});
+    EXPECT_EQ(events_.mismatched, 0);
+    std::lock_guard lock(other->state_mutex());
+    EXPECT_GT(other->State<sim::MulticastPushState>().frames_pushed, 3u);
 }
 
 TEST_F(PushMode, TheCheckEndsPushModeWhenThePortChangesOrTheCameraSaysFive) {

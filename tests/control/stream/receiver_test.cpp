@@ -120,6 +120,17 @@ TEST_F(ReceiverTest, ALostPacketIsRecoveredByOneResend) {
     EXPECT_EQ(sim_->ReceivedCount(240), 1u);
 }
 
+TEST_F(ReceiverTest, ALastPacketThatComesAloneIsPlacedByTheOthersLength) {
+    Start(20);
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        Stream().last_alone_once = true;
+    }
+    ASSERT_EQ(ctrl_.camera()->StartReceiving(true, true), 0);
+    ASSERT_TRUE(loop_.RunUntil([this] { return sink_.pictures + sink_.bad_pictures >= 2; }, 10000));
+    EXPECT_EQ(sink_.bad_pictures, 0);
+}
+
 TEST_F(ReceiverTest, APacketNeverResentEndsWithCodeTen) {
     Start(20);
     {
