@@ -27,7 +27,8 @@ endif()
 install(TARGETS kest EXPORT kestTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS picdec LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/kest.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
@@ -48,12 +49,17 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kest.pc DESTINATION ${CMAKE_INSTALL_LI
 # <prefix>/lib/python3/dist-packages for the prefix /usr; other prefixes go on
 # PYTHONPATH. _install.py tells the module where the library lies from it.
 set(KEST_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
-    "Where the Python module kest is installed, relative to the prefix")
+    "Where the Python module kest is installed: relative to the prefix, or absolute")
 if(EXISTS ${PROJECT_SOURCE_DIR}/python/kest/__init__.py)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/kest DESTINATION ${KEST_INSTALL_PYTHONDIR}
         FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
-    file(RELATIVE_PATH KEST_PY_TO_LIB ${CMAKE_INSTALL_PREFIX}/${KEST_INSTALL_PYTHONDIR}/kest
-        ${CMAKE_INSTALL_FULL_LIBDIR})
+    if(IS_ABSOLUTE "${KEST_INSTALL_PYTHONDIR}")
+        # Outside the prefix (a virtual environment, say): the library's own path.
+        set(KEST_PY_TO_LIB ${CMAKE_INSTALL_FULL_LIBDIR})
+    else()
+        file(RELATIVE_PATH KEST_PY_TO_LIB ${CMAKE_INSTALL_PREFIX}/${KEST_INSTALL_PYTHONDIR}/kest
+            ${CMAKE_INSTALL_FULL_LIBDIR})
+    endif()
     file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/python/_install.py
         "# Written at installation.\nLIBRARY_FROM_PACKAGE = \"${KEST_PY_TO_LIB}\"\n")
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/python/_install.py

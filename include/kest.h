@@ -28,7 +28,8 @@ enum kest_status {
     KEST_E_GET_NOT_SUPPORTED = -5, /* reading the write-only Password */
     KEST_E_PUT_NOT_SUPPORTED = -6,
     KEST_E_INVALID_ARG = -7, /* a null pointer or a bad variant */
-    KEST_E_UNKNOWN_PROGID = -8
+    KEST_E_UNKNOWN_PROGID = -8,
+    KEST_E_OUT_OF_MEMORY = -9
 };
 
 enum kest_vartype {
@@ -42,7 +43,7 @@ enum kest_vartype {
 
 typedef struct kest_variant {
     int32_t type; /* enum kest_vartype */
-    int32_t i;    /* I2, I4 and BOOL */
+    int32_t i;    /* I2 (-32768 to 32767, else KEST_E_OVERFLOW), I4 and BOOL */
     char* text;   /* TEXT: in arguments the caller's; out texts are the library's:
                      free them with kest_free_string */
     size_t text_len;
@@ -53,6 +54,9 @@ typedef struct kest_variant {
 /* An event: its DISPID, its name and its arguments (valid during the call). */
 typedef void (*kest_event_fn)(void* user, int32_t dispid, const char* name,
                               const kest_variant* args, int nargs);
+
+/* Out parameters are written over without being read: clear a variant that
+ * holds an out text of an earlier call (kest_variant_clear) before reusing it. */
 
 /* Creates "KEST.KestCtrl.1" (with a headless window) or "KEST.PropPage.1". */
 int kest_create(const char* prog_id, kest_ctrl** out);

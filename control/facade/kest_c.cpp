@@ -37,12 +37,13 @@ struct CallbackHostUi final : kest::platform::HostUi {
 };
 
 struct kest_ctrl final : kest::_DKestEvents {
+    // Declared before the control, so that they outlive it.
     kest::platform::EventLoop loop;
+    CallbackHostUi ui;
     std::unique_ptr<kest::ComObject> object;
     kest::CKestCtrl* ctrl = nullptr;  // null for the property page
     kest_event_fn callback = nullptr;
     void* user = nullptr;
-    CallbackHostUi ui;
 
     void OnEvent(const kest::MemberInfo& event, std::span<const Variant> args) override;
 };
@@ -69,30 +70,45 @@ int ToStatus(DispError e) {
     return KEST_E_INVALID_ARG;
 }
 
-bool FromC(const kest_variant& in, Variant& out) {
+// A C variant as a dispatch variant: KEST_OK, KEST_E_OVERFLOW for an I2
+// outside 16 bits, KEST_E_INVALID_ARG for a bad one.
+int FromC(const kest_variant& in, Variant& out) {
     switch (in.type) {
         case KEST_VT_EMPTY:
             out = Variant();
-            return true;
+            return KEST_OK;
         case KEST_VT_I2:
+            if (in.i < INT16_MIN || in.i > INT16_MAX) return KEST_E_OVERFLOW;
             out = Variant::I2(int16_t(in.i));
-            return true;
+            return KEST_OK;
         case KEST_VT_I4:
             out = Variant::I4(in.i);
-            return true;
+            return KEST_OK;
         case KEST_VT_BOOL:
             out = Variant::Bool(in.i != 0);
-            return true;
+            return KEST_OK;
         case KEST_VT_TEXT:
-            if (!in.text && in.text_len) return false;
+            if (!in.text && in.text_len) return KEST_E_INVALID_ARG;
             out = Variant::Text(in.text ? std::string(in.text, in.text_len) : std::string());
-            return true;
+            return KEST_OK;
         case KEST_VT_BUFFER:
-            if (!in.buf && in.buf_len) return false;
+            if (!in.buf && in.buf_len) return KEST_E_INVALID_ARG;
             out = Variant::Buffer(in.buf, in.buf_len);
-            return true;
+            return KEST_OK;
         default:
-            return false;
+            return KEST_E_INVALID_ARG;
+    }
+}
+
+// Runs an entry point's body: no C++ exception crosses into the host.
+template <typename Body>
+int Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return KEST_E_OUT_OF_MEMORY;
+    } catch (...) {
+        return KEST_E_INVALID_ARG;
     }
 }
 
@@ -225,16 +241,18 @@ extern "C" {
 int kest_create(const char* prog_id, kest_ctrl** out) {
     if (!prog_id || !out) return KEST_E_INVALID_ARG;
     *out = nullptr;
-    auto handle = std::make_unique<kest_ctrl>();
-    handle->object = kest::CreateObject(prog_id);
-    if (!handle->object) return KEST_E_UNKNOWN_PROGID;
-    handle->ctrl = dynamic_cast<kest::CKestCtrl*>(handle->object.get());
-    if (handle->ctrl) {
-        handle->ctrl->AttachWindow(handle->loop.CreateWindow(handle->ctrl));
-        handle->ctrl->Advise(handle.get());
-    }
-    *out = handle.release();
-    return KEST_OK;
+    return Guarded([&] {
+        auto handle = std::make_unique<kest_ctrl>();
+        handle->object = kest::CreateObject(prog_id);
+        if (!handle->object) return KEST_E_UNKNOWN_PROGID;
+        handle->ctrl = dynamic_cast<kest::CKestCtrl*>(handle->object.get());
+        if (handle->ctrl) {
+            handle->ctrl->AttachWindow(handle->loop.CreateWindow(handle->ctrl));
+            handle->ctrl->Advise(handle.get());
+        }
+        *out = handle.release();
+        return KEST_OK;
+    });
 }
 
 void kest_destroy(kest_ctrl* ctrl) {
@@ -245,18 +263,20 @@ int kest_invoke(kest_ctrl* ctrl, int32_t dispid, kest_variant* args, int nargs, 
     if (!ctrl || !ctrl->ctrl || nargs < 0 || (nargs > 0 && !args)) return KEST_E_INVALID_ARG;
     const kest::MemberInfo* m = kest::FindMember(dispid, kest::MemberKind::kMethod);
     if (!m) return KEST_E_MEMBER_NOT_FOUND;
-    std::vector<Variant> v(static_cast<size_t>(nargs));
-    for (int i = 0; i < nargs; ++i) {
-        if (!FromC(args[i], v[size_t(i)])) return KEST_E_INVALID_ARG;
-    }
-    int16_t r = 0;
-    const DispError e = ctrl->ctrl->Invoke(dispid, v, &r);
-    if (e != DispError::kOk) return ToStatus(e);
-    for (size_t i = 0; i < m->params.size() && i < v.size(); ++i) {
-        if (m->params[i].out) ToC(v[i], args[i], true);
-    }
-    if (result) *result = r;
-    return KEST_OK;
+    return Guarded([&] {
+        std::vector<Variant> v(static_cast<size_t>(nargs));
+        for (int i = 0; i < nargs; ++i) {
+            if (const int status = FromC(args[i], v[size_t(i)]); status != KEST_OK) return status;
+        }
+        int16_t r = 0;
+        const DispError e = ctrl->ctrl->Invoke(dispid, v, &r);
+        if (e != DispError::kOk) return ToStatus(e);
+        for (size_t i = 0; i < m->params.size() && i < v.size(); ++i) {
+            if (m->params[i].out) ToC(v[i], args[i], true);
+        }
+        if (result) *result = r;
+        return int(KEST_OK);
+    });
 }
 
 int kest_invoke_name(kest_ctrl* ctrl, const char* name, kest_variant* args, int nargs,
@@ -281,18 +301,22 @@ int kest_get_dispid(const char* name, int32_t* dispid) {
 
 int kest_get_property(kest_ctrl* ctrl, const char* name, kest_variant* value) {
     if (!ctrl || !ctrl->ctrl || !name || !value) return KEST_E_INVALID_ARG;
-    Variant v;
-    const DispError e = ctrl->ctrl->GetProperty(name, v);
-    if (e != DispError::kOk) return ToStatus(e);
-    ToC(v, *value, true);
-    return KEST_OK;
+    return Guarded([&] {
+        Variant v;
+        const DispError e = ctrl->ctrl->GetProperty(name, v);
+        if (e != DispError::kOk) return ToStatus(e);
+        ToC(v, *value, true);
+        return int(KEST_OK);
+    });
 }
 
 int kest_put_property(kest_ctrl* ctrl, const char* name, const kest_variant* value) {
     if (!ctrl || !ctrl->ctrl || !name || !value) return KEST_E_INVALID_ARG;
-    Variant v;
-    if (!FromC(*value, v)) return KEST_E_INVALID_ARG;
-    return ToStatus(ctrl->ctrl->PutProperty(name, v));
+    return Guarded([&] {
+        Variant v;
+        if (const int status = FromC(*value, v); status != KEST_OK) return status;
+        return ToStatus(ctrl->ctrl->PutProperty(name, v));
+    });
 }
 
 int kest_set_event_callback(kest_ctrl* ctrl, kest_event_fn fn, void* user) {
@@ -314,18 +338,22 @@ int kest_run_messages(kest_ctrl* ctrl, int wait_ms) {
 
 int kest_get_property_id(kest_ctrl* ctrl, int32_t dispid, kest_variant* value) {
     if (!ctrl || !ctrl->ctrl || !value) return KEST_E_INVALID_ARG;
-    Variant v;
-    const DispError e = ctrl->ctrl->GetProperty(dispid, v);
-    if (e != DispError::kOk) return ToStatus(e);
-    ToC(v, *value, true);
-    return KEST_OK;
+    return Guarded([&] {
+        Variant v;
+        const DispError e = ctrl->ctrl->GetProperty(dispid, v);
+        if (e != DispError::kOk) return ToStatus(e);
+        ToC(v, *value, true);
+        return int(KEST_OK);
+    });
 }
 
 int kest_put_property_id(kest_ctrl* ctrl, int32_t dispid, const kest_variant* value) {
     if (!ctrl || !ctrl->ctrl || !value) return KEST_E_INVALID_ARG;
-    Variant v;
-    if (!FromC(*value, v)) return KEST_E_INVALID_ARG;
-    return ToStatus(ctrl->ctrl->PutProperty(dispid, v));
+    return Guarded([&] {
+        Variant v;
+        if (const int status = FromC(*value, v); status != KEST_OK) return status;
+        return ToStatus(ctrl->ctrl->PutProperty(dispid, v));
+    });
 }
 
 int kest_member_count(void) {
@@ -427,17 +455,27 @@ int kest_set_font_callback(kest_ctrl* ctrl, kest_font_fn fn, void* user) {
 
 int kest_save_properties(kest_ctrl* ctrl, char** text) {
     if (!ctrl || !ctrl->ctrl || !text) return KEST_E_INVALID_ARG;
-    kest::TextPropertyBag bag;
-    ctrl->ctrl->SaveProperties(bag);
-    *text = strdup(bag.Text().c_str());
-    return *text ? KEST_OK : KEST_E_INVALID_ARG;
+    *text = nullptr;
+    return Guarded([&] {
+        kest::TextPropertyBag bag;
+        ctrl->ctrl->SaveProperties(bag);
+        const std::string saved = bag.Text();
+        // A value with a line break or a NUL would not load back as it was.
+        if (saved.find('\0') != std::string::npos || kest::TextPropertyBag(saved).Text() != saved) {
+            return KEST_E_INVALID_ARG;
+        }
+        *text = CopyText(saved);
+        return *text ? KEST_OK : KEST_E_OUT_OF_MEMORY;
+    });
 }
 
 int kest_load_properties(kest_ctrl* ctrl, const char* text) {
     if (!ctrl || !ctrl->ctrl || !text) return KEST_E_INVALID_ARG;
-    kest::TextPropertyBag bag(text);
-    ctrl->ctrl->LoadProperties(bag);
-    return KEST_OK;
+    return Guarded([&] {
+        kest::TextPropertyBag bag(text);
+        ctrl->ctrl->LoadProperties(bag);
+        return int(KEST_OK);
+    });
 }
 
 int kest_set_progress_callback(kest_ctrl* ctrl, kest_progress_fn fn, void* user) {
@@ -485,6 +523,8 @@ const char* kest_status_text(int status) {
             return "invalid argument";
         case KEST_E_UNKNOWN_PROGID:
             return "unknown program identifier";
+        case KEST_E_OUT_OF_MEMORY:
+            return "out of memory";
         default:
             return "unknown status";
     }

@@ -1,7 +1,9 @@
 """Control: one camera control, driven by name with Python values."""
 
+import contextlib
 import ctypes
 import time
+import weakref
 from dataclasses import dataclass, field
 
 from kest import _library as L
@@ -160,6 +162,20 @@ class _Args:
         self.put(index, block, L.VT_BUFFER)
 
 
+def _weak(obj, method):
+    """A callback that reaches obj's method without keeping obj alive: a
+    control nobody refers to any more is destroyed at once."""
+    ref = weakref.ref(obj)
+
+    def call(*args):
+        target = ref()
+        if target is not None:
+            return getattr(target, method)(*args)
+        return None
+
+    return call
+
+
 class Control:
     """One control ("KEST.KestCtrl.1"): one camera.
 
@@ -175,13 +191,20 @@ class Control:
         object.__setattr__(self, "_handlers", {})
         object.__setattr__(self, "_any", [])
         object.__setattr__(self, "_pending_error", None)
-        object.__setattr__(self, "_event_fn", L.EVENT_FN(self._on_event))
+        object.__setattr__(self, "_depth", 0)  # library calls under way
+        object.__setattr__(self, "_close_pending", False)
+        object.__setattr__(self, "_event_fn", L.EVENT_FN(_weak(self, "_on_event")))
         object.__setattr__(self, "_box_fn", None)
         object.__setattr__(self, "_progress_fn", None)
         _check(lib.kest_set_event_callback(handle, self._event_fn, None), "events")
 
     # Lifetime.
     def close(self):
+        """Destroys the control. Called from one of its own callbacks, it
+        takes effect when the library call that ran the callback returns."""
+        if self._depth:
+            object.__setattr__(self, "_close_pending", True)
+            return
         if self._handle:
             self._lib.kest_destroy(self._handle)
             object.__setattr__(self, "_handle", ctypes.c_void_p())
@@ -199,15 +222,31 @@ class Control:
             pass
 
     def _live(self):
-        if not self._handle:
+        if not self._handle or self._close_pending:
             raise KestError(L.E_INVALID_ARG, "the control is closed")
         return self._handle
+
+    @contextlib.contextmanager
+    def _calling(self):
+        """The handle for one library call that may run callbacks: a close
+        from inside them waits until the call has returned."""
+        handle = self._live()
+        object.__setattr__(self, "_depth", self._depth + 1)
+        try:
+            yield handle
+        finally:
+            object.__setattr__(self, "_depth", self._depth - 1)
+            if self._depth == 0 and self._close_pending:
+                object.__setattr__(self, "_close_pending", False)
+                self.close()
 
     # Properties.
     def get(self, name):
         m = self._member(name, L.MEMBER_PROPERTY)
         v = L.Variant()
-        _check(self._lib.kest_get_property_id(self._live(), m.dispid, ctypes.byref(v)), name)
+        with self._calling() as handle:
+            status = self._lib.kest_get_property_id(handle, m.dispid, ctypes.byref(v))
+        _check(status, name)
         try:
             return _from_c(v)
         finally:
@@ -217,7 +256,10 @@ class Control:
         m = self._member(name, L.MEMBER_PROPERTY)
         args = _Args(1)
         args.put(0, value, m.type)
-        _check(self._lib.kest_put_property_id(self._live(), m.dispid, args.variants), name)
+        with self._calling() as handle:
+            status = self._lib.kest_put_property_id(handle, m.dispid, args.variants)
+        _check(status, name)
+        self._raise_pending()
 
     def __getattr__(self, name):
         if name.startswith("_"):
@@ -277,12 +319,14 @@ class Control:
                 raise KestError(L.E_BAD_PARAM_COUNT, f"{name}: missing {p.name}")
 
         result = ctypes.c_int16(0)
-        status = self._lib.kest_invoke(
-            self._live(), m.dispid, c.variants, len(params), ctypes.byref(result)
-        )
+        with self._calling() as handle:
+            status = self._lib.kest_invoke(
+                handle, m.dispid, c.variants, len(params), ctypes.byref(result)
+            )
+        # Only a call that succeeded wrote its outs: texts then are the library's.
+        _check(status, name)
         out = {}
         try:
-            _check(status, name)
             for i, p in enumerate(params):
                 if p.out:
                     out[p.name] = _from_c(c.variants[i])
@@ -307,7 +351,9 @@ class Control:
 
     def run_messages(self, ms=0):
         """Delivers the control's pending messages (its events), waiting up to ms for more."""
-        _check(self._lib.kest_run_messages(self._live(), int(ms)), "run_messages")
+        with self._calling() as handle:
+            status = self._lib.kest_run_messages(handle, int(ms))
+        _check(status, "run_messages")
         self._raise_pending()
 
     def wait_event(self, event, timeout_ms, count=1):
@@ -315,7 +361,11 @@ class Control:
         passes; returns the arguments of each firing (a list of tuples), which
         may be more than count when one round of messages held more."""
         got = []
-        self.on(event, lambda *args: got.append(args))
+
+        def collect(*args):
+            got.append(args)
+
+        self.on(event, collect)
         deadline = time.monotonic() + timeout_ms / 1000.0
         try:
             while len(got) < count:
@@ -325,15 +375,15 @@ class Control:
                 self.run_messages(max(1, min(50, int(left * 1000))))
         finally:
             m = self._member(event, L.MEMBER_EVENT)
-            self._handlers[m.dispid].pop()
+            self._handlers[m.dispid].remove(collect)
         return got
 
     def input_event(self, event, button=0, shift=0, x=0, y=0):
         """Mouse input from the host's window: Click, DblClick, MouseDown, MouseMove, MouseUp."""
         m = self._member(event, L.MEMBER_EVENT)
-        _check(
-            self._lib.kest_input_event(self._live(), m.dispid, button, shift, x, y), event
-        )
+        with self._calling() as handle:
+            status = self._lib.kest_input_event(handle, m.dispid, button, shift, x, y)
+        _check(status, event)
         self._raise_pending()
 
     def set_message_box(self, callback):
@@ -343,6 +393,8 @@ class Control:
             fn = ctypes.cast(None, L.MESSAGE_BOX_FN)
         else:
 
+            me = weakref.ref(self)  # the control keeps the callback, not the other way
+
             def box(_user, text, caption, buttons):
                 try:
                     return int(
@@ -351,12 +403,17 @@ class Control:
                         )
                     )
                 except BaseException as e:  # noqa: BLE001 - raised again by the caller
-                    self._keep_error(e)
+                    if me() is not None:
+                        me()._keep_error(e)
                     return 1  # KEST_ANSWER_CANCEL
 
             fn = L.MESSAGE_BOX_FN(box)
         object.__setattr__(self, "_box_fn", fn)
-        _check(self._lib.kest_set_message_box_callback(self._live(), fn, None), "message box")
+        # Setting it shows the messages kept from loading the library.
+        with self._calling() as handle:
+            status = self._lib.kest_set_message_box_callback(handle, fn, None)
+        _check(status, "message box")
+        self._raise_pending()
 
     def set_progress(self, callback):
         """callback(received, count) with the pages of a download (GetLocalFilelist,
@@ -365,11 +422,14 @@ class Control:
             fn = ctypes.cast(None, L.PROGRESS_FN)
         else:
 
+            me = weakref.ref(self)
+
             def progress(_user, received, count):
                 try:
                     callback(received, count)
                 except BaseException as e:  # noqa: BLE001 - raised again by the caller
-                    self._keep_error(e)
+                    if me() is not None:
+                        me()._keep_error(e)
 
             fn = L.PROGRESS_FN(progress)
         object.__setattr__(self, "_progress_fn", fn)
@@ -394,9 +454,9 @@ class Control:
     def draw(self, width, height, face=0xC0C0C0):
         """The control painted at this size: bytes of blue-green-red rows, top-down."""
         block = (ctypes.c_uint8 * (width * height * 3))()
-        _check(
-            self._lib.kest_draw(self._live(), block, width, height, width * 3, face), "draw"
-        )
+        with self._calling() as handle:
+            status = self._lib.kest_draw(handle, block, width, height, width * 3, face)
+        _check(status, "draw")
         return bytes(block)
 
     # Internals.

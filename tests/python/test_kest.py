@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import weakref
 
 import kest
 
@@ -189,6 +190,30 @@ class ControlTest(unittest.TestCase):
         pixels = self.camera.draw(640, 480, face=0xFF00FF)
         self.assertEqual(len(pixels), 640 * 480 * 3)
         self.assertLess(pixels.count(b"\xff\x00\xff"), 640 * 480 // 2)
+
+    def test_lifetime(self):
+        # Closed from its own event handler: the call that ran it still returns.
+        other = kest.Control()
+        other.RemoteIPAddress, other.CameraPort = "127.0.0.1", self.sim.port
+        other.on("MouseDown", lambda *args: other.close())
+        other.input_event("MouseDown", 1, 0, 1, 2)
+        with self.assertRaises(kest.KestError):
+            other.CameraPort
+        # A control nobody refers to any more is gone at once, callbacks and all.
+        other = kest.Control()
+        other.set_message_box(lambda text, caption, buttons: 0)
+        other.set_progress(lambda received, count: None)
+        gone = weakref.ref(other)
+        del other
+        self.assertIsNone(gone())
+
+    def test_a_failed_call_leaves_the_callers_texts_alone(self):
+        # An out parameter given a text is refused; the text stays Python's.
+        for _ in range(3):
+            with self.assertRaises(kest.KestError) as e:
+                self.camera.call("GetVersion", "type", "version")
+            self.assertEqual(e.exception.status, -3)
+        self.assertEqual(self.camera.GetVersion()[0], 0)
 
     def test_callback_errors_reach_the_caller(self):
         def broken(*args):

@@ -309,6 +309,11 @@ static void CheckPersistence(kest_ctrl* ctrl) {
     CHECK(kest_load_properties(other, "Visible=-1\n") == KEST_OK);
     CHECK(kest_get_property(other, "CameraPort", &v) == KEST_OK && v.i == 4000);
     CHECK(kest_load_properties(other, NULL) == KEST_E_INVALID_ARG);
+    /* A text property with a line break would not load back: not saved. */
+    kest_variant broken = Text("127.0.0.1\nCameraPort=1");
+    CHECK(kest_put_property(other, "RemoteIPAddress", &broken) == KEST_OK);
+    char* refused = (char*)"untouched";
+    CHECK(kest_save_properties(other, &refused) == KEST_E_INVALID_ARG && refused == NULL);
     CHECK(kest_save_properties(other, NULL) == KEST_E_INVALID_ARG);
     kest_free_string(text);
     kest_destroy(other);
@@ -512,6 +517,13 @@ int main(int argc, char** argv) {
     CHECK(kest_invoke(ctrl, 15, out, 1, &result) == KEST_E_BAD_PARAM_COUNT);
     CHECK(kest_invoke(ctrl, 4242, out, 0, &result) == KEST_E_MEMBER_NOT_FOUND);
     CHECK(kest_invoke(ctrl, 15, out, 2, &result) == KEST_OK && result == 7);
+    /* A 16-bit value that does not fit is refused, not cut. */
+    kest_variant wide = I2(70000);
+    result = -1;
+    CHECK(kest_invoke_name(ctrl, "SetCameraFrameRate", &wide, 1, &result) == KEST_E_OVERFLOW &&
+          result == -1);
+    CHECK(kest_put_property(ctrl, "CameraPort", &wide) == KEST_E_OVERFLOW);
+    CHECK(strcmp(kest_status_text(KEST_E_OUT_OF_MEMORY), "out of memory") == 0);
 
     CheckTypeLibrary();
     CheckEveryMemberReachable(ctrl);
