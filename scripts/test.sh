@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The test command: installs what the build needs, builds the test
 # configuration with AddressSanitizer and UndefinedBehaviorSanitizer, and runs
-# every test inside an isolated network namespace. Then the threaded parts run
-# again under ThreadSanitizer.
+# every test inside an isolated network namespace. Then the threaded parts and
+# the namespace tests (push mode, searches) run again under ThreadSanitizer.
 #   KEST_TSAN=0 skips the ThreadSanitizer pass.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,5 +32,5 @@ run_ctest asan
 if [ "${KEST_TSAN:-1}" != 0 ]; then
     cmake --preset tsan >/dev/null
     cmake --build --preset tsan -j"$jobs" --target threads_tests
-    run_ctest tsan -L threads
+    run_ctest tsan -L 'threads|netns'
 fi

@@ -44,7 +44,7 @@ export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
     -Wl,-rpath,"$prefix/$libdir" || fail "the example does not build with pkg-config"
 
 # The installed simulator on a free loopback port.
-"$prefix/bin/kestsim" --port 0 --no-rtsp --model 11 --program-version 31 2>"$tmp/sim.log" &
+"$prefix/bin/kestsim" --port 0 --search-port 0 --no-rtsp --model 11 --program-version 31 2>"$tmp/sim.log" &
 sim_pid=$!
 port=""
 for _ in $(seq 100); do

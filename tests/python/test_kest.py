@@ -25,7 +25,7 @@ class Simulator:
 
     def __init__(self, *args):
         self.process = subprocess.Popen(
-            [os.environ["KESTSIM"], "--port", "0", "--no-rtsp", *args],
+            [os.environ["KESTSIM"], "--port", "0", "--search-port", "0", "--no-rtsp", *args],
             stderr=subprocess.PIPE,
             text=True,
         )

@@ -368,8 +368,8 @@ static pid_t StartSimulator(const char* kestsim, int* port) {
         dup2(fds[1], 2);
         close(fds[0]);
         close(fds[1]);
-        execl(kestsim, kestsim, "--port", "0", "--no-rtsp", "--model", "20", "--program-version",
-              "14", (char*)NULL);
+        execl(kestsim, kestsim, "--port", "0", "--search-port", "0", "--no-rtsp", "--model", "20",
+              "--program-version", "14", (char*)NULL);
         _exit(127);
     }
     close(fds[1]);
