@@ -5,7 +5,10 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "widget/qt_message_window.h"
 
@@ -44,7 +47,7 @@ kest::Variant FromQt(const QVariant& q, kest::ParamType type) {
             return kest::Variant::Text(std::string(bytes.constData(), size_t(bytes.size())));
         }
         case kest::ParamType::kBuffer:
-            break;  // buffers need the caller's memory: not from QVariant
+            break;  // a buffer is a QByteArray, copied by Marshal
     }
     return {};
 }
@@ -57,6 +60,82 @@ int16_t ButtonCode(Qt::MouseButtons b) {
 int16_t ShiftCode(Qt::KeyboardModifiers m) {
     return int16_t((m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
                    (m & Qt::AltModifier ? 4 : 0));
+}
+
+// Arguments converted for a call: buffers are copies of the host's bytes,
+// written back into the argument list after the call.
+struct Marshalled {
+    std::vector<kest::Variant> values;
+    std::vector<QByteArray> buffers;
+};
+
+Marshalled Marshal(const kest::MemberInfo& m, const QVariantList& args) {
+    Marshalled out;
+    out.buffers.reserve(size_t(args.size()));  // their bytes must not move
+    for (int i = 0; i < args.size(); ++i) {
+        if (size_t(i) >= m.params.size()) {
+            out.values.emplace_back();
+        } else if (m.params[size_t(i)].type == kest::ParamType::kBuffer &&
+                   args[i].typeId() == QMetaType::QByteArray) {
+            QByteArray& bytes = out.buffers.emplace_back(args[i].toByteArray());
+            bytes.detach();
+            out.values.push_back(kest::Variant::Buffer(bytes.data(), size_t(bytes.size())));
+        } else {
+            out.values.push_back(FromQt(args[i], m.params[size_t(i)].type));
+        }
+    }
+    return out;
+}
+
+void Unmarshal(const kest::MemberInfo& m, const Marshalled& in, QVariantList& args) {
+    size_t buffer = 0;
+    for (int i = 0; i < args.size() && size_t(i) < m.params.size(); ++i) {
+        const kest::ParamInfo& p = m.params[size_t(i)];
+        if (p.type == kest::ParamType::kBuffer &&
+            in.values[size_t(i)].type() == kest::VarType::kBuffer) {
+            args[i] = in.buffers[buffer++];
+        } else if (p.out) {
+            args[i] = ToQt(in.values[size_t(i)]);
+        }
+    }
+}
+
+// One call on ctrl; the result, or -1 with error set.
+int Call(kest::CKestCtrl& ctrl, const kest::MemberInfo* m, QVariantList& args, QString* error) {
+    if (!m) {
+        if (error)
+            *error = QString::fromLatin1(kest::DispErrorName(kest::DispError::kMemberNotFound));
+        return -1;
+    }
+    Marshalled v = Marshal(*m, args);
+    int16_t result = 0;
+    const kest::DispError e = ctrl.Invoke(m->dispid, v.values, &result);
+    if (e != kest::DispError::kOk) {
+        if (error) *error = QString::fromLatin1(kest::DispErrorName(e));
+        return -1;
+    }
+    Unmarshal(*m, v, args);
+    return result;
+}
+
+// Workers of widgets that were destroyed while their call ran.
+std::mutex g_orphans_mutex;
+std::vector<std::thread> g_orphans;
+
+void JoinOrphans() {
+    std::vector<std::thread> orphans;
+    {
+        std::lock_guard lock(g_orphans_mutex);
+        orphans.swap(g_orphans);
+    }
+    for (std::thread& t : orphans)
+        t.join();
+}
+
+void AdoptWorker(std::thread worker) {
+    std::lock_guard lock(g_orphans_mutex);
+    if (g_orphans.empty()) qAddPostRoutine(JoinOrphans);
+    g_orphans.push_back(std::move(worker));
 }
 
 }  // namespace
@@ -72,38 +151,78 @@ KestWidget::KestWidget(QWidget* parent)
 }
 
 KestWidget::~KestWidget() {
+    // A search may still run on the worker: closing a dialog must not wait
+    // for it. The worker ends by itself and is joined when the application
+    // ends; its result finds no widget and is dropped.
+    if (m_worker.joinable()) AdoptWorker(std::move(m_worker));
     m_ctrl->Unadvise(this);
     m_ctrl.reset();
 }
 
-int KestWidget::call(const QString& method, QVariantList& args, QString* error) {
-    const QByteArray name = method.toLatin1();
-    const kest::MemberInfo* m = kest::FindMember(name.toStdString(), kest::MemberKind::kMethod);
-    std::vector<kest::Variant> v;
-    if (m) {
-        for (int i = 0; i < args.size() && size_t(i) < m->params.size(); ++i) {
-            v.push_back(FromQt(args[i], m->params[size_t(i)].type));
-        }
-        for (size_t i = v.size(); i < size_t(args.size()); ++i)
-            v.emplace_back();
-    }
-    int16_t result = 0;
-    const kest::DispError e =
-        m ? m_ctrl->Invoke(m->dispid, v, &result) : kest::DispError::kMemberNotFound;
-    if (e != kest::DispError::kOk) {
-        if (error) *error = QString::fromLatin1(kest::DispErrorName(e));
-        return -1;
-    }
-    for (int i = 0; i < args.size(); ++i) {
-        if (m->params[size_t(i)].out) args[i] = ToQt(v[size_t(i)]);
-    }
-    return result;
+int KestWidget::call(int dispid, QVariantList& args, QString* error) {
+    return Call(*m_ctrl, kest::FindMember(dispid, kest::MemberKind::kMethod), args, error);
 }
 
-bool KestWidget::setProperty(const QString& name, const QVariant& value) {
+int KestWidget::call(const QString& method, QVariantList& args, QString* error) {
+    return Call(*m_ctrl, kest::FindMember(method.toStdString(), kest::MemberKind::kMethod), args,
+                error);
+}
+
+bool KestWidget::setControlProperty(const QString& name, const QVariant& value) {
     const kest::MemberInfo* m = kest::FindMember(name.toStdString(), kest::MemberKind::kProperty);
+    return m && setControlProperty(m->dispid, value);
+}
+
+bool KestWidget::setControlProperty(int dispid, const QVariant& value) {
+    const kest::MemberInfo* m = kest::FindMember(dispid, kest::MemberKind::kProperty);
     if (!m) return false;
     return m_ctrl->PutProperty(m->dispid, FromQt(value, m->property_type)) == kest::DispError::kOk;
+}
+
+QVariant KestWidget::controlProperty(const QString& name) const {
+    kest::Variant value;
+    if (m_ctrl->GetProperty(name.toStdString(), value) != kest::DispError::kOk) return {};
+    return ToQt(value);
+}
+
+bool KestWidget::callInBackground(int dispid, const QVariantList& args) {
+    if (m_worker.joinable()) return false;
+    const kest::MemberInfo* m = kest::FindMember(dispid, kest::MemberKind::kMethod);
+    struct Settings {
+        std::string address, password;
+        int32_t port, timeout;
+    } settings{m_ctrl->RemoteIPAddress(), m_ctrl->Password(), m_ctrl->CameraPort(),
+               m_ctrl->Timeout()};
+    QPointer<KestWidget> self(this);
+    m_worker = std::thread([self, m, dispid, args, settings] {
+        QVariantList out = args;
+        QString error;
+        int result = -1;
+        {
+            kest::CKestCtrl ctrl;
+            ctrl.SetRemoteIPAddress(settings.address);
+            ctrl.SetPassword(settings.password);
+            ctrl.SetCameraPort(settings.port);
+            ctrl.SetTimeout(settings.timeout);
+            result = Call(ctrl, m, out, &error);
+        }
+        // Posted to the application, which outlives every widget; the widget
+        // may be gone by the time it runs.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, dispid, result, out, error] {
+                if (self) self->finishBackgroundCall(dispid, result, out, error);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void KestWidget::finishBackgroundCall(int dispid, int result, const QVariantList& args,
+                                      const QString& error) {
+    // The worker posted this as its last act.
+    if (m_worker.joinable()) m_worker.join();
+    emit backgroundCallFinished(dispid, result, args, error);
 }
 
 void KestWidget::OnEvent(const kest::MemberInfo& event, std::span<const kest::Variant> args) {
@@ -111,17 +230,17 @@ void KestWidget::OnEvent(const kest::MemberInfo& event, std::span<const kest::Va
     for (const kest::Variant& a : args)
         list.push_back(ToQt(a));
     emit controlEvent(event.dispid, QString::fromStdString(event.name), list);
-    switch (event.dispid) {
-        case 2:
+    switch (kest::EventId(event.dispid)) {
+        case kest::EventId::NewImage:
             emit newImage();
             break;
-        case 3:
+        case kest::EventId::Alarm:
             emit alarm(list.value(0).toString(), list.value(1).toInt());
             break;
-        case 14:
+        case kest::EventId::StopRec:
             emit stopRec(list.value(0).toInt(), list.value(1).toInt());
             break;
-        case 15:
+        case kest::EventId::EndDownloading:
             emit endDownloading(list.value(0).toInt());
             break;
         default:
@@ -142,34 +261,36 @@ void KestWidget::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, image);
 }
 
-void KestWidget::fireMouse(int32_t dispid, QMouseEvent* event) {
+void KestWidget::fireMouse(kest::EventId id, QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     const Qt::MouseButtons buttons =
-        dispid == -607 ? event->button() : event->buttons() | event->button();
-    m_ctrl->FireEvent(dispid, {kest::Variant::I2(ButtonCode(buttons)),
-                               kest::Variant::I2(ShiftCode(event->modifiers())),
-                               kest::Variant::I4(p.x()), kest::Variant::I4(p.y())});
+        id == kest::EventId::MouseUp ? event->button() : event->buttons() | event->button();
+    m_ctrl->FireEvent(id, {kest::Variant::I2(ButtonCode(buttons)),
+                           kest::Variant::I2(ShiftCode(event->modifiers())),
+                           kest::Variant::I4(p.x()), kest::Variant::I4(p.y())});
 }
 
 void KestWidget::mousePressEvent(QMouseEvent* event) {
     m_pressed = true;
-    fireMouse(-605, event);
+    fireMouse(kest::EventId::MouseDown, event);
 }
 
 void KestWidget::mouseMoveEvent(QMouseEvent* event) {
-    fireMouse(-606, event);
+    fireMouse(kest::EventId::MouseMove, event);
 }
 
 void KestWidget::mouseReleaseEvent(QMouseEvent* event) {
-    fireMouse(-607, event);
+    fireMouse(kest::EventId::MouseUp, event);
     // A click is a press and release inside the control.
-    if (m_pressed && rect().contains(event->position().toPoint())) m_ctrl->FireEvent(-600, {});
+    if (m_pressed && rect().contains(event->position().toPoint())) {
+        m_ctrl->FireEvent(kest::EventId::Click, {});
+    }
     m_pressed = false;
 }
 
 void KestWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-    fireMouse(-605, event);
-    m_ctrl->FireEvent(-601, {});
+    fireMouse(kest::EventId::MouseDown, event);
+    m_ctrl->FireEvent(kest::EventId::DblClick, {});
 }
 
 QtHostUi::Answer QtHostUi::MessageBox(const std::string& text, const std::string& caption,

@@ -162,8 +162,8 @@ void CKestCtrl::Unadvise(_DKestEvents* sink) {
     std::erase(sinks_, sink);
 }
 
-void CKestCtrl::FireEvent(int32_t dispid, std::initializer_list<Variant> args) {
-    const MemberInfo* event = FindMember(dispid, MemberKind::kEvent);
+void CKestCtrl::FireEvent(EventId id, std::initializer_list<Variant> args) {
+    const MemberInfo* event = FindMember(int32_t(id), MemberKind::kEvent);
     if (!event) return;
     // A sink may unadvise itself while handling the event.
     const std::vector<_DKestEvents*> sinks = sinks_;
@@ -277,7 +277,8 @@ intptr_t CKestCtrl::OnMessage(uint32_t message, uintptr_t wparam, intptr_t lpara
             HandleStatus(uint32_t(wparam), lparam);
             return 0;
         case kRecordingStoppedMessage:
-            FireEvent(14, {Variant::I4(int32_t(wparam)), Variant::I4(int32_t(lparam))});
+            FireEvent(EventId::StopRec,
+                      {Variant::I4(int32_t(wparam)), Variant::I4(int32_t(lparam))});
             return 0;
         case kDiskWarningMessage:
             return 0;
@@ -299,7 +300,7 @@ void CKestCtrl::OnTimer(uint32_t timer_id) {
 void CKestCtrl::HandleNewImage() {
     if (!camera_) return;
     camera_->RenderFrame();  // into the frame surface, with the overlays
-    FireEvent(2, {});
+    FireEvent(EventId::NewImage, {});
     RecordNewImage();
     // The receive thread presents the next picture only after this release.
     camera_->LockPresentation(2);
@@ -310,7 +311,7 @@ void CKestCtrl::HandleStatus(uint32_t kind, intptr_t value) {
     const auto v16 = [value] { return Variant::I2(int16_t(value)); };
     switch (kind) {
         case 0:
-            FireEvent(4, {});
+            FireEvent(EventId::MpegMode, {});
             break;
         case 1: {
             int16_t w = 320, h = 240, code = 1;
@@ -323,39 +324,39 @@ void CKestCtrl::HandleStatus(uint32_t kind, intptr_t value) {
                 camera_->set_frame_size_code(code);
                 camera_->ResizeFrameSurface(int32_t(value));  // the surface first
             }
-            FireEvent(5, {Variant::I2(w), Variant::I2(h)});
+            FireEvent(EventId::ChangeFrameSize, {Variant::I2(w), Variant::I2(h)});
             break;
         }
         case 2:
-            FireEvent(6, {Variant::I2(int16_t(value + 1))});
+            FireEvent(EventId::ChangeQuality, {Variant::I2(int16_t(value + 1))});
             break;
         case 3:
-            FireEvent(7, {v16()});
+            FireEvent(EventId::ChangeUpsideDown, {v16()});
             break;
         case 4:
-            FireEvent(8, {v16()});
+            FireEvent(EventId::ChangeMotorMoving, {v16()});
             break;
         case 5:
-            FireEvent(9, {Variant::I2(int16_t(uint32_t(value) >> 16)),
-                          Variant::I2(int16_t(uint32_t(value) & 0xFFFF))});
+            FireEvent(EventId::ChangePanTilt, {Variant::I2(int16_t(uint32_t(value) >> 16)),
+                                               Variant::I2(int16_t(uint32_t(value) & 0xFFFF))});
             break;
         case 6:
-            FireEvent(10, {v16()});
+            FireEvent(EventId::ChangePanLimit, {v16()});
             break;
         case 7:
-            FireEvent(11, {v16()});
+            FireEvent(EventId::ChangeTiltLimit, {v16()});
             break;
         case 8:
-            FireEvent(12, {v16()});
+            FireEvent(EventId::ChangeZoomPosition, {v16()});
             break;
         case 9:
-            FireEvent(13, {v16()});
+            FireEvent(EventId::ChangeInitialMoving, {v16()});
             break;
         case 10:
-            FireEvent(15, {v16()});
+            FireEvent(EventId::EndDownloading, {v16()});
             break;
         case 11:
-            FireEvent(16, {v16()});
+            FireEvent(EventId::ChangeMotionDetection, {v16()});
             break;
         default:
             break;  // kinds above 11 are ignored

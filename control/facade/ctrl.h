@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "control/facade/events.h"
 #include "control/facade/property_bag.h"
 #include "control/facade/typelib.h"
 #include "control/facade/variant.h"
@@ -109,6 +110,9 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     const std::string& RemoteIPAddress() const { return remote_ip_address_; }
     void SetRemoteIPAddress(const std::string& v) { remote_ip_address_ = v, modified_ = true; }
     void SetPassword(const std::string& text);
+    // Write-only for dispatch; a host that makes a second control for the
+    // same camera copies it from here.
+    const std::string& Password() const { return password_; }
     int32_t RtspPort() const { return rtsp_port_; }
     void SetRtspPort(int32_t v) { rtsp_port_ = v, modified_ = true; }
     int32_t RtpRecvPort() const { return rtp_recv_port_; }
@@ -309,7 +313,7 @@ class CKestCtrl final : public ComObject, public CameraListener, public platform
     void OnTimer(uint32_t timer_id) override;
     platform::MessageWindow* listener_window() override { return window_.get(); }
 
-    void FireEvent(int32_t dispid, std::initializer_list<Variant> args);
+    void FireEvent(EventId id, std::initializer_list<Variant> args);
     // The periodic push-mode check: the camera still pushes to the session's
     // group and port, or push mode ends with EndDownloading.
     void CheckMulticast();

@@ -422,15 +422,15 @@ int kest_input_event(kest_ctrl* ctrl, int32_t dispid, int16_t button, int16_t sh
                      int32_t y) {
     if (!ctrl || !ctrl->ctrl) return KEST_E_INVALID_ARG;
     switch (dispid) {
-        case -600:
-        case -601:
-            ctrl->ctrl->FireEvent(dispid, {});
+        case int32_t(kest::EventId::Click):
+        case int32_t(kest::EventId::DblClick):
+            ctrl->ctrl->FireEvent(kest::EventId(dispid), {});
             return KEST_OK;
-        case -605:
-        case -606:
-        case -607:
-            ctrl->ctrl->FireEvent(
-                dispid, {Variant::I2(button), Variant::I2(shift), Variant::I4(x), Variant::I4(y)});
+        case int32_t(kest::EventId::MouseDown):
+        case int32_t(kest::EventId::MouseMove):
+        case int32_t(kest::EventId::MouseUp):
+            ctrl->ctrl->FireEvent(kest::EventId(dispid), {Variant::I2(button), Variant::I2(shift),
+                                                          Variant::I4(x), Variant::I4(y)});
             return KEST_OK;
         default:
             return KEST_E_MEMBER_NOT_FOUND;

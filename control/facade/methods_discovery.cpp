@@ -90,7 +90,7 @@ void CKestCtrl::HandleAlarmSocket() {
     const int16_t type = r.I16();
     // A short datagram lacks the fields the event carries.
     if (!r.ok()) return;
-    FireEvent(3, {Variant::Text(protocol::AddressBytesToText(a)), Variant::I2(type)});
+    FireEvent(EventId::Alarm, {Variant::Text(protocol::AddressBytesToText(a)), Variant::I2(type)});
 }
 
 int16_t CKestCtrl::AlarmRegistration(bool register_port) {

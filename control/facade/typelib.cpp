@@ -38,9 +38,6 @@ using namespace typelib_builder;
         summary)
 
 std::vector<MemberInfo> Build() {
-    const ParamInfo mouse[] = {In("Button", ParamType::kI2), In("Shift", ParamType::kI2),
-                               In("x", ParamType::kI4), In("y", ParamType::kI4)};
-    const std::vector<ParamInfo> mouse_params(std::begin(mouse), std::end(mouse));
     std::vector<MemberInfo> lib = {
         // Properties.
         KEST_BOOL_PROPERTY(1, Visible, "Kept and persisted; nothing else reads it."),
@@ -85,41 +82,10 @@ std::vector<MemberInfo> Build() {
         Method<&CKestCtrl::AboutBox>(-552, "AboutBox", {}, "Shows the about box.", "",
                                      "none: AboutBox shows the about box and returns no result"),
 
-        // Events.
-        Event(1, "ConnectionLost", {}, "Never fired by the control."),
-        Event(2, "NewImage", {}, "A new picture has been drawn."),
-        Event(3, "Alarm", {In("IPAddress", ParamType::kText), In("AlarmType", ParamType::kI2)},
-              "An alarm datagram arrived."),
-        Event(4, "MpegMode", {}, "The camera answered that it is in MPEG mode."),
-        Event(5, "ChangeFrameSize", {In("Width", ParamType::kI2), In("Height", ParamType::kI2)},
-              "The picture size changed."),
-        Event(6, "ChangeQuality", {In("Quality", ParamType::kI2)}, "The quality level changed."),
-        Event(7, "ChangeUpsideDown", {In("UpsideDown", ParamType::kI2)},
-              "The orientation changed."),
-        Event(8, "ChangeMotorMoving", {In("MotorMoving", ParamType::kI2)},
-              "The motors started or stopped."),
-        Event(9, "ChangePanTilt", {In("Pan", ParamType::kI2), In("Tilt", ParamType::kI2)},
-              "The pan or tilt position changed."),
-        Event(10, "ChangePanLimit", {In("PanLimit", ParamType::kI2)}, "The pan limit changed."),
-        Event(11, "ChangeTiltLimit", {In("TiltLimit", ParamType::kI2)}, "The tilt limit changed."),
-        Event(12, "ChangeZoomPosition", {In("ZoomPosition", ParamType::kI2)},
-              "The zoom position changed."),
-        Event(13, "ChangeInitialMoving", {In("InitialMoving", ParamType::kI2)},
-              "The initial movement started or ended."),
-        Event(14, "StopRec", {In("ErrorCode", ParamType::kI4), In("MoreInfo", ParamType::kI4)},
-              "The local recording stopped by itself: ErrorCode 0 and MoreInfo 0 when the disk "
-              "ran low; the file is closed with its header completed."),
-        Event(15, "EndDownloading", {In("ErrorCode", ParamType::kI2)},
-              "The picture stream ended; ErrorCode is the receive result (-1 the camera stopped "
-              "answering, -2 refused, -25 MPEG mode, -20, -23, -24 or -26 the camera's other end "
-              "codes)."),
-        Event(16, "ChangeMotionDetection", {In("Enabled", ParamType::kI2)},
-              "The motion-detection state changed."),
-        Event(-600, "Click", {}, "Standard control event."),
-        Event(-601, "DblClick", {}, "Standard control event."),
-        Event(-605, "MouseDown", mouse_params, "Standard control event."),
-        Event(-606, "MouseMove", mouse_params, "Standard control event."),
-        Event(-607, "MouseUp", mouse_params, "Standard control event."),
+    // Events.
+#define KEST_EVENT(dispid, name, summary, ...) Event(dispid, #name, {__VA_ARGS__}, summary),
+#include "control/facade/events.def"
+#undef KEST_EVENT
     };
     // Each family of methods adds its own rows.
     rows::Imaging(lib);

@@ -87,26 +87,10 @@ uint16_t FirstPictureId(uint32_t seed) {
 }  // namespace
 
 int16_t EndCode(int32_t result, bool stop) {
-    switch (result) {
-        case kReceiveStatus7:
-            return 7;
-        case kReceiveMpegMode:
-            return 6;
-        case kReceiveMulticast:
-            return 5;
-        case kReceiveStatus4:
-            return 4;
-        case kReceiveResendZero:
-            return 0;
-        case kReceiveRefused:
-            return 3;
-        case kReceiveLost:
-            return 10;
-        case 0:
-            return stop ? 101 : 100;
-        default:
-            return 100;
+    for (const EndCodeRow& row : kEndCodes) {
+        if (row.result == result) return row.code;
     }
+    return result == 0 && stop ? kEndCodeRequested : kEndCodeNormal;
 }
 
 PictureReceiver::~PictureReceiver() {

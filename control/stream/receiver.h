@@ -24,6 +24,18 @@ enum ReceiveResult : int32_t {
     kReceiveLost = -1,         // end code 10: no answer within the retry window
     kReceiveResendZero = -20,  // end code 0
 };
+// The receive results that have an end code of their own; every other result
+// ends as 100 (or 101 when a stop was asked for).
+struct EndCodeRow {
+    int32_t result;
+    int16_t code;
+};
+inline constexpr EndCodeRow kEndCodes[] = {
+    {kReceiveStatus7, 7}, {kReceiveMpegMode, 6},   {kReceiveMulticast, 5}, {kReceiveStatus4, 4},
+    {kReceiveRefused, 3}, {kReceiveResendZero, 0}, {kReceiveLost, 10},
+};
+inline constexpr int16_t kEndCodeNormal = 100;
+inline constexpr int16_t kEndCodeRequested = 101;
 // The end code of a receive result; stop tells a requested end (101) from a
 // normal one (100).
 int16_t EndCode(int32_t result, bool stop);

@@ -12,6 +12,7 @@
 #include "control/facade/ctrl.h"
 #include "control/facade/typelib.h"
 #include "control/protocol/commands.h"
+#include "control/stream/receiver.h"
 #include "sim/simulator.h"
 #include "tools/apiref/apiref.h"
 
@@ -52,6 +53,46 @@ TEST(TypeLibraryTable, EveryDispidHasItsKind) {
     std::set<int32_t> events = Range(1, 16);
     events.insert({-600, -601, -605, -606, -607});
     EXPECT_EQ(Dispids(MemberKind::kEvent), events);
+    // The enumeration names each event row by its name and DISPID.
+    EXPECT_EQ(FindMember("EndDownloading", MemberKind::kEvent)->dispid,
+              int32_t(EventId::EndDownloading));
+    EXPECT_EQ(FindMember("MouseUp", MemberKind::kEvent)->dispid, int32_t(EventId::MouseUp));
+}
+
+// Hosts branch on the codes an event description names (the setup tool's
+// live view restarts on some end codes and gives up on others), so each
+// description names exactly the codes the control sends with its event.
+TEST(TypeLibraryTable, EventDescriptionsNameTheCodesTheControlSends) {
+    std::set<int> end_codes;
+    for (const EndCodeRow& row : kEndCodes)
+        end_codes.insert(row.code);
+    for (bool stop : {false, true}) {
+        for (int32_t result : {0, 1, -3, -90})
+            end_codes.insert(EndCode(result, stop));
+    }
+    const std::map<std::string, std::set<int>> sent = {
+        {"EndDownloading", end_codes},
+        // The recorder stops by itself only when the disk runs low or a write fails.
+        {"StopRec", {0}},
+    };
+    for (const MemberInfo& m : KestLib()) {
+        if (m.kind != MemberKind::kEvent) continue;
+        std::set<int> named;
+        const std::string& text = m.summary;
+        for (size_t i = 0; i < text.size();) {
+            if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+                ++i;
+                continue;
+            }
+            size_t end = i;
+            while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
+                ++end;
+            named.insert(std::stoi(text.substr(i, end - i)));
+            i = end;
+        }
+        const auto it = sent.find(m.name);
+        EXPECT_EQ(named, it == sent.end() ? std::set<int>{} : it->second) << m.name;
+    }
 }
 
 // Properties and methods share the dispatch interface, so their DISPIDs and

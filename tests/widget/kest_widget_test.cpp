@@ -9,10 +9,12 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <thread>
 
 #include "control/stream/window_messages.h"
 #include "platform/udp_socket.h"
+#include "sim/simulator.h"
 #include "widget/qt_message_window.h"
 
 namespace kest::qt {
@@ -106,11 +108,89 @@ TEST(KestWidget, CallsAndPropertiesThroughDispatch) {
     QVariantList args{QVariant(), QVariant()};
     QString error;
     EXPECT_EQ(widget.call("GetVersion", args, &error), 7);  // no address
+    EXPECT_EQ(widget.call(15, args, &error), 7);            // the same, by DISPID
     EXPECT_EQ(widget.call("NoSuchMethod", args, &error), -1);
     EXPECT_EQ(error, "member not found");
-    EXPECT_TRUE(widget.setProperty("CameraPort", 4100));
+    EXPECT_EQ(widget.call(9999, args, &error), -1);
+    EXPECT_TRUE(widget.setControlProperty("CameraPort", 4100));
     EXPECT_EQ(widget.control().CameraPort(), 4100);
-    EXPECT_FALSE(widget.setProperty("Bogus", 1));
+    EXPECT_EQ(widget.controlProperty("CameraPort").toInt(), 4100);
+    EXPECT_TRUE(widget.setControlProperty(7, "127.0.0.9"));  // RemoteIPAddress
+    EXPECT_EQ(widget.controlProperty("RemoteIPAddress").toString(), "127.0.0.9");
+    EXPECT_FALSE(widget.setControlProperty("Bogus", 1));
+    EXPECT_FALSE(widget.controlProperty("Password").isValid());  // write-only
+    // QObject's own dynamic properties stay usable beside the control's.
+    widget.setProperty("styleHint", 3);
+    EXPECT_EQ(widget.property("styleHint").toInt(), 3);
+}
+
+// Buffers cross both ways: what the host passes is what the camera receives,
+// and what the method writes comes back in the argument list.
+TEST(KestWidget, BuffersGoInAndComeBackWritten) {
+    sim::SimConfig config;
+    config.port = 0;
+    sim::Simulator camera(config);
+    ASSERT_TRUE(camera.Start());
+    KestWidget widget;
+    widget.setControlProperty("RemoteIPAddress", "127.0.0.1");
+    widget.setControlProperty("CameraPort", camera.port());
+
+    QByteArray areas(40, 0);
+    areas[0] = char(0x81);
+    areas[39] = char(0x40);
+    QVariantList set{areas};
+    ASSERT_EQ(widget.call("SetAreaInformation", set), 0);
+    EXPECT_EQ(set[0].toByteArray(), areas);  // read, not changed
+
+    QVariantList get{QByteArray(40, char(0xEE))};
+    ASSERT_EQ(widget.call(61, get), 0);  // GetAreaInformation
+    EXPECT_EQ(get[0].toByteArray(), areas);
+
+    QVariantList font{QByteArray(60, 0)};
+    ASSERT_EQ(widget.call("GetTimeStampFont", font), 0);
+    EXPECT_EQ(font[0].toByteArray().size(), 60);
+    EXPECT_NE(font[0].toByteArray(), QByteArray(60, 0));
+
+    // A buffer shorter than its layout is refused without traffic; a number
+    // where a buffer belongs is a type error, not a crash.
+    const size_t before = camera.ReceivedCount();
+    QVariantList short_area{QByteArray(39, 0)};
+    EXPECT_EQ(widget.call("GetAreaInformation", short_area), 100);
+    QVariantList wrong{5};
+    QString error;
+    EXPECT_EQ(widget.call("GetAreaInformation", wrong, &error), -1);
+    EXPECT_EQ(error, "type mismatch");
+    EXPECT_EQ(camera.ReceivedCount(), before);
+}
+
+// A long call runs on a control of the worker's own: the host's thread keeps
+// handling events meanwhile, and the result comes back as a signal.
+TEST(KestWidget, BackgroundCallKeepsTheEventLoopRunning) {
+    sim::SimConfig config;
+    config.port = 0;
+    config.model_code = 11;
+    sim::Simulator camera(config);
+    ASSERT_TRUE(camera.Start());
+    camera.DelayReplies(300);
+    KestWidget widget;
+    widget.setControlProperty("RemoteIPAddress", "127.0.0.1");
+    widget.setControlProperty("CameraPort", camera.port());
+    widget.setControlProperty("Timeout", 2000);
+    QSignalSpy finished(&widget, &KestWidget::backgroundCallFinished);
+    ASSERT_TRUE(widget.callInBackground(15, {QVariant(), QVariant()}));  // GetVersion
+    EXPECT_TRUE(widget.backgroundCallRunning());
+    EXPECT_FALSE(widget.callInBackground(15, {QVariant(), QVariant()}));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(20);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_GT(ticks, 3);  // the loop ran while the worker waited for the camera
+    EXPECT_FALSE(widget.backgroundCallRunning());
+    EXPECT_EQ(finished[0][0].toInt(), 15);
+    EXPECT_EQ(finished[0][1].toInt(), 0);
+    EXPECT_EQ(finished[0][2].toList().value(0).toInt(), 11);
+    EXPECT_TRUE(finished[0][3].toString().isEmpty());
 }
 
 TEST(KestWidget, PaintsThePictureWithTheFaceColourRightOfAndBelowIt) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <numeric>
 
+#include "control/facade/events.h"
 #include "control/stream/avi_writer.h"
 #include "control/stream/rec_file.h"
 #include "tools/kestctl/json.h"
@@ -164,9 +165,20 @@ int Repair(const std::string& path) {
 class RecordSink final : public kest::_DKestEvents {
   public:
     void OnEvent(const kest::MemberInfo& e, std::span<const kest::Variant> args) override {
-        if (e.dispid == 2) ++pictures;
-        if (e.dispid == 14) stopped = true, stop_code = args.empty() ? 0 : args[0].integer();
-        if (e.dispid == 15) ended = true, end_code = args.empty() ? 0 : args[0].integer();
+        const int first = args.empty() ? 0 : args[0].integer();
+        switch (kest::EventId(e.dispid)) {
+            case kest::EventId::NewImage:
+                ++pictures;
+                break;
+            case kest::EventId::StopRec:
+                stopped = true, stop_code = first;
+                break;
+            case kest::EventId::EndDownloading:
+                ended = true, end_code = first;
+                break;
+            default:
+                break;
+        }
     }
     long pictures = 0;
     bool stopped = false, ended = false;

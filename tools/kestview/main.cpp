@@ -30,9 +30,9 @@ class CameraTile final : public QWidget {
         layout->addWidget(m_view, 1);
         layout->addWidget(m_status);
         m_address = address + ":" + QString::number(port);
-        m_view->setProperty("RemoteIPAddress", address);
-        m_view->setProperty("CameraPort", port);
-        m_view->setProperty("Stretch", true);
+        m_view->setControlProperty("RemoteIPAddress", address);
+        m_view->setControlProperty("CameraPort", port);
+        m_view->setControlProperty("Stretch", true);
         connect(m_view, &kest::qt::KestWidget::controlEvent, this,
                 [this](int, const QString& name, const QVariantList& args) {
                     if (name == "NewImage") {
