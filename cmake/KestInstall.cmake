@@ -9,7 +9,7 @@ set(KEST_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/kest)
 # Installed programs find the library through a path relative to themselves,
 # so a prefix can be moved as a whole.
 file(RELATIVE_PATH kest_bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-foreach(program kestctl kestsim)
+foreach(program kestctl kestsim kestcfg)
     if(TARGET ${program})
         set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/${kest_bin_to_lib}")
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

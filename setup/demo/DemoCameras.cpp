@@ -1,0 +1,121 @@
+#include "setup/demo/DemoCameras.h"
+
+#include <QDir>
+#include <cstring>
+#include <mutex>
+
+#include "platform/profile.h"
+#include "sim/loopback_address.h"
+#include "sim/search_responder.h"
+#include "sim/services.h"
+#include "sim/simulator.h"
+
+namespace kestcfg {
+
+namespace {
+
+struct DemoCamera {
+    int model;
+    int program_version;
+    const char* preferred;  // the address it gets when that one is free
+};
+
+// A camera the tool serves, and two it refuses (so the search lists three
+// and the connect dialog's message 248 can be seen).
+constexpr DemoCamera kDemoCameras[] = {
+    {11, 20, "127.0.0.11"},
+    {20, 20, "127.0.0.12"},
+    {13, 30, "127.0.0.13"},
+};
+
+constexpr uint16_t kCameraPort = 4000;
+
+}  // namespace
+
+DemoCameras::DemoCameras() = default;
+
+DemoCameras::~DemoCameras() {
+    if (m_responder) m_responder->Stop();
+    for (auto& camera : m_cameras)
+        camera->Stop();
+    if (!m_previousFolder.isEmpty()) QDir::setCurrent(m_previousFolder);
+}
+
+bool DemoCameras::Start(QString* error) {
+    if (!m_folder.isValid()) {
+        *error = QStringLiteral("no working folder: ") + m_folder.errorString();
+        return false;
+    }
+    m_previousFolder = QDir::currentPath();
+    if (!QDir::setCurrent(m_folder.path())) {
+        *error = QStringLiteral("cannot go to ") + m_folder.path();
+        return false;
+    }
+    std::vector<kest::sim::Simulator*> all;
+    for (const DemoCamera& d : kDemoCameras) {
+        kest::sim::SimConfig config;
+        config.bind_address = kest::sim::FreeLoopbackAddress(kCameraPort, {d.preferred});
+        config.port = kCameraPort;
+        config.model_code = d.model;
+        config.program_version = d.program_version;
+        auto camera = std::make_unique<kest::sim::Simulator>(config);
+        if (config.bind_address.empty() || !camera->Start()) {
+            *error = QStringLiteral("no loopback address with a free port %1").arg(kCameraPort);
+            return false;
+        }
+        all.push_back(camera.get());
+        m_cameras.push_back(std::move(camera));
+    }
+    {
+        // The tool logs in with the super password, blank-padded as it sends it.
+        kest::sim::Simulator& first = *m_cameras.front();
+        std::lock_guard lock(first.state_mutex());
+        auto& password = first.State<kest::sim::IdentityState>().passwords[2];
+        password.block.fill(' ');
+        std::memcpy(password.block.data(), kSuperPassword, std::strlen(kSuperPassword));
+        password.enabled = true;
+    }
+    {
+        // The third camera sends to its multicast group.
+        kest::sim::Simulator& third = *m_cameras.back();
+        std::lock_guard lock(third.state_mutex());
+        auto& services = third.State<kest::sim::ServicesState>();
+        services.multicast_mode = 1;
+        services.multicast_address = {239, 192, 0, 13};
+    }
+    m_responder = std::make_unique<kest::sim::SearchResponder>(all);
+    if (!m_responder->Start("127.0.0.1", 0)) {
+        *error = QStringLiteral("the search responder cannot listen on 127.0.0.1");
+        return false;
+    }
+    const std::string ini =
+        QDir(m_folder.path()).filePath(QStringLiteral("KEST.INI")).toStdString();
+    const std::string target = "127.0.0.1:" + std::to_string(m_responder->port());
+    if (!kest::platform::WriteProfileString(ini, "udp", "search_address", target)) {
+        *error = QStringLiteral("cannot write KEST.INI in ") + m_folder.path();
+        return false;
+    }
+    return true;
+}
+
+QString DemoCameras::address(int index) const {
+    return QString::fromStdString(m_cameras[size_t(index)]->address());
+}
+
+QString DemoCameras::Describe() const {
+    QString text = QStringLiteral("kestcfg demo: working folder %1\n").arg(m_folder.path());
+    for (int i = 0; i < count(); ++i) {
+        text += QStringLiteral("  camera %1: model %2 at %3:%4%5\n")
+                    .arg(i + 1)
+                    .arg(m_cameras[size_t(i)]->model_code())
+                    .arg(address(i))
+                    .arg(kCameraPort)
+                    .arg(i == 0 ? QStringLiteral(", super password \"%1\"")
+                                      .arg(QLatin1String(kSuperPassword))
+                                : QString());
+    }
+    text += QStringLiteral("  searches answered at 127.0.0.1:%1\n").arg(m_responder->port());
+    return text;
+}
+
+}  // namespace kestcfg

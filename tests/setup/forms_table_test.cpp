@@ -1,0 +1,253 @@
+// The names are the contract: every form and control of the setup tool under
+// its name and kind, every text the tool reads in its language file, every
+// method it calls under the control's DISPID.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+
+#include "control/facade/typelib.h"
+#include "setup/Global.h"
+#include "setup/KestMethods.h"
+#include "setup/demo/UiDriver.h"
+#include "setup/frmMain_IP.h"
+#include "setup/frmSub_Password.h"
+#include "setup/frmWork_KestSearch.h"
+#include "setup/frmWork_MultiCastSearch.h"
+#include "setup/frmWork_Password_Cport.h"
+#include "tests/setup/setup_fixture.h"
+#include "widget/kest_widget.h"
+
+namespace kestcfg::test {
+namespace {
+
+struct Control {
+    const char* name;
+    const char* kind;  // the Qt class it is, or inherits
+};
+
+struct FormRow {
+    const char* name;
+    std::function<std::unique_ptr<QWidget>()> make;
+    std::vector<Control> controls;
+};
+
+const char* kLabel = "QLabel";
+const char* kText = "QLineEdit";
+const char* kButton = "QPushButton";
+const char* kFrame = "QGroupBox";
+const char* kUpDown = "kestcfg::UpDown";
+const char* kKest = "kest::qt::KestWidget";
+
+std::vector<FormRow> Forms() {
+    return {
+        {"frmMain_IP",
+         [] { return std::make_unique<frmMain_IP>(); },
+         {{"lblKestStart", kLabel},
+          {"LabelIPaddress", kLabel},
+          {"LabelConnectTimeout", kLabel},
+          {"LabelSec", kLabel},
+          {"txtIP_0", kText},
+          {"txtIP_1", kText},
+          {"txtIP_2", kText},
+          {"txtIP_3", kText},
+          {"FrameTimeOut", kFrame},
+          {"TextTimeOut", kText},
+          {"UpDownTimeOut", kUpDown},
+          {"cmdOK", kButton},
+          {"cmdCancel", kButton},
+          {"cmdSearch", kButton},
+          {"vn_MainIP", kKest}}},
+        {"frmWork_KestSearch",
+         [] { return std::make_unique<frmWork_KestSearch>(); },
+         {{"fraSearch", kFrame},
+          {"txtSearch", kText},
+          {"UpDownLimitSec", kUpDown},
+          {"lblSearch_0", kLabel},
+          {"lblSearch_1", kLabel},
+          {"cmdSearch", kButton},
+          {"cmdMultiCastSearch", kButton},
+          {"fraList", kFrame},
+          {"lstListKest", "QListWidget"},
+          {"lblKestSearch", kLabel},
+          {"cmdOK", kButton},
+          {"cmdCancel", kButton},
+          {"mn_RightClickMenu", "QMenu"},
+          {"mn_MACAddress", "QAction"},
+          {"vn_Search", kKest}}},
+        {"frmWork_MultiCastSearch",
+         [] {
+             auto owner = new frmWork_KestSearch();
+             auto form = std::make_unique<frmWork_MultiCastSearch>(owner);
+             form->setParent(nullptr, Qt::Dialog);
+             QObject::connect(form.get(), &QObject::destroyed, [owner] { delete owner; });
+             return form;
+         },
+         {{"fraSearch", kFrame},
+          {"txtMultiCastSearch", kText},
+          {"MultiCastUpDownLimitSec", kUpDown},
+          {"lblMultiCastSearch_0", kLabel},
+          {"lblMultiCastSearch_1", kLabel},
+          {"cmdMultiCastSearch", kButton},
+          {"fraMultiCast", kFrame},
+          {"lvMultiCast", "QTreeWidget"},
+          {"lblKestSearch", kLabel},
+          {"cmdClose", kButton}}},
+        {"frmWork_Password_Cport",
+         [] { return std::make_unique<frmWork_Password_Cport>(); },
+         {{"fraPassword", kFrame},
+          {"lblLabel", kLabel},
+          {"lblLabel_UserName", kLabel},
+          {"txtUserName", kText},
+          {"lblLabel_Password", kLabel},
+          {"txtPassword", kText},
+          {"cmdOK", kButton},
+          {"cmdCancel", kButton}}},
+        {"frmSub_Password",
+         [] {
+             // The main settings form's control, which it works with.
+             auto control = std::make_unique<kest::qt::KestWidget>();
+             auto form = std::make_unique<frmSub_Password>(control.get());
+             control.release()->setParent(form.get());
+             form->findChild<kest::qt::KestWidget*>()->hide();
+             return form;
+         },
+         {{"fraSetPassword", kFrame},
+          {"lblLabel_Form", kLabel},
+          {"lblLabel_NewPass", kLabel},
+          {"txtNewPassword", kText},
+          {"lblLabel_ConPass", kLabel},
+          {"txtConfirmPassword", kText},
+          {"cmdOK", kButton},
+          {"cmdCancel", kButton}}},
+    };
+}
+
+class FormsTable : public SetupTest {};
+
+TEST_F(FormsTable, EveryFormAndControlCarriesItsName) {
+    for (const FormRow& row : Forms()) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<QWidget> form = row.make();
+        EXPECT_EQ(form->objectName(), row.name);
+        EXPECT_TRUE(form->isWindow());
+        for (const Control& c : row.controls) {
+            QObject* found = form->findChild<QObject*>(QLatin1String(c.name));
+            ASSERT_NE(found, nullptr) << c.name;
+            EXPECT_TRUE(found->inherits(c.kind))
+                << c.name << " is a " << found->metaObject()->className();
+            // Labels name their boxes for screen readers and keyboard users.
+            if (auto* label = qobject_cast<QLabel*>(found); label && label->buddy()) {
+                EXPECT_TRUE(label->buddy()->inherits(kText)) << c.name;
+            }
+        }
+        // A form's control shows no picture in these forms.
+        for (auto* kest : form->findChildren<kest::qt::KestWidget*>()) {
+            EXPECT_TRUE(kest->isHidden()) << kest->objectName().toStdString();
+        }
+        form->show();
+        EXPECT_FALSE(form->windowTitle().isEmpty());
+        ui::SavePicture(form.get(), PictureFolder());
+    }
+}
+
+TEST_F(FormsTable, TheMultiCastListHasItsThreeColumns) {
+    frmWork_KestSearch owner;
+    frmWork_MultiCastSearch form(&owner);
+    auto* list = form.findChild<QTreeWidget*>("lvMultiCast");
+    ASSERT_EQ(list->columnCount(), 3);
+    const QString section = "WORK_MULTICASTSEARCH_A";
+    EXPECT_EQ(list->headerItem()->text(0), Lang(section, "10"));
+    EXPECT_EQ(list->headerItem()->text(1), Lang(section, "11"));
+    EXPECT_EQ(list->headerItem()->text(2), Lang(section, "12"));
+}
+
+// Every section and key the forms read, in the language file the tool ships.
+TEST(LanguageFile, HoldsEveryKeyTheFormsRead) {
+    const std::pair<const char*, const char*> keys[] = {
+        {"TITLE_SETUP", "1"},
+        {"BUTTON_A", "1,2,4,6,8"},
+        {"BUTTON_H", "2,4"},
+        {"MAIN_IP_A", "1-4"},
+        {"MAIN_SETTING_A", "1-3,7-10,12-15,20,22,24-37"},
+        {"WORK_KESTSEARCH_A", "1-11"},
+        {"WORK_MULTICASTSEARCH_A", "1-6,10-13"},
+        {"WORK_PASSWORD_CPORT_A", "1,3,4,6"},
+        {"SUB_PASSWORD_A", "1-5"},
+        {"SUB_DHCP_A", "1-4"},
+        {"SUB_WEB_A", "1-11"},
+        {"SUB_FTP_SERVER_A", "1-4"},
+        {"SUB_FTP_A", "1-26"},
+        {"SUB_MULTICAST_A", "1-5"},
+        {"SUB_MPEG4_A", "1-5"},
+        {"SUB_NTP_A", "2-11"},
+        {"SUB_SETTIME_A", "1-6"},
+        {"SUB_MOTIONDETECTION_A", "1-8,10-12"},
+        {"SUB_AREASETTING_A", "2-8"},
+        {"SUB_ALARM_A", "1-34"},
+        {"SUB_RECORDING_A", "1,7-27,37,38"},
+        {"SUB_CFINFO_A", "1-5"},
+        {"SUB_MEMORY_INFO_A", "1-4"},
+        {"SUB_LIST_A", "1-5"},
+        {"SUB_REFERENCE_A", "1-4"},
+        {"MSG_QUESTION", "100-119"},
+        {"MSG_EXCLAMATION", "201-236,238-251"},
+        {"MSG_CRITICAL", "301-326"},
+        {"MSG_INFORMATION", "401,402"},
+        {"System Error Msg", "-2,-15"},
+        {"KESTCFG_A", "1-3"},
+    };
+    int count = 0;
+    for (const auto& [section, list] : keys) {
+        for (const QString& range : QString::fromLatin1(list).split(',')) {
+            const qsizetype dash = range.indexOf('-', 1);
+            const int first = range.left(dash < 0 ? range.size() : dash).toInt();
+            const int last = dash < 0 ? first : range.mid(dash + 1).toInt();
+            for (int key = first; key <= last; ++key, ++count) {
+                const QString text = Lang(section, QString::number(key));
+                EXPECT_FALSE(text.isEmpty()) << section << " " << key;
+                EXPECT_NE(text, "Error") << section << " " << key;
+                // The lookup's buffer holds 259 bytes.
+                EXPECT_LT(text.toUtf8().size(), 260) << section << " " << key;
+            }
+        }
+    }
+    EXPECT_GT(count, 300);
+    QFile file(KESTCFG_LANGUAGE_FILE);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));  // no byte-order mark before the first section
+    EXPECT_EQ(QString::fromUtf8(bytes).toUtf8(), bytes);  // valid UTF-8
+}
+
+// The tool calls its controls by DISPID: each one is the control's own.
+TEST(KestMethods, EveryDispidIsTheControlsOwn) {
+    struct Row {
+        const char* name;
+        int dispid;
+        kest::MemberKind kind;
+    };
+    const Row rows[] = {
+#define KESTCFG_METHOD(name, dispid) {#name, dispid, kest::MemberKind::kMethod},
+#define KESTCFG_PROPERTY(name, dispid) {#name, dispid, kest::MemberKind::kProperty},
+#include "setup/KestMethods.def"
+#undef KESTCFG_METHOD
+#undef KESTCFG_PROPERTY
+    };
+    for (const Row& row : rows) {
+        const kest::MemberInfo* m = kest::FindMember(row.name, row.kind);
+        ASSERT_NE(m, nullptr) << row.name;
+        EXPECT_EQ(m->name, row.name);  // spelled as the interface spells it
+        EXPECT_EQ(m->dispid, row.dispid) << row.name;
+    }
+    EXPECT_EQ(int(Method::SearchPALOMIR), 88);
+    EXPECT_EQ(int(Property::Password), 8);
+}
+
+}  // namespace
+}  // namespace kestcfg::test
