@@ -2,7 +2,7 @@
 # The main job on the built-in simulated camera: builds kest, starts kestsim on
 # loopback, and drives a control through kestctl as a host would: version
 # query, properties, a scripted session, alarms, the live picture stream and
-# the MPEG-4 stream.
+# the MPEG-4 stream; then the setup tool's demo walks through its dialogs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -55,5 +55,18 @@ call StopStreaming
 END
     )
     echo "unko.b: $(stat -c %s "$work/unko.b" 2>/dev/null || echo 0) bytes"
+fi
+# The setup tool's demo: three simulated cameras in the tool itself, searched
+# for at a loopback address; the walk needs no display (Qt's offscreen
+# platform) and runs in the isolated network namespace where one can be made.
+pictures=$PWD/build/release/kestcfg-demo-pictures
+echo "== setup tool: kestcfg --demo walks the connect, login and search dialogs;"
+echo "   a picture of each form goes to $pictures"
+rm -rf "$pictures"
+if bash scripts/netns.sh --check; then
+    QT_QPA_PLATFORM=offscreen bash scripts/netns.sh "$bin/kestcfg" --demo --walk "$pictures"
+else
+    echo "(no network namespace here: the demo searches only at a loopback address)"
+    QT_QPA_PLATFORM=offscreen "$bin/kestcfg" --demo --walk "$pictures"
 fi
 echo "== done"

@@ -53,6 +53,8 @@ int DemoWalk(frmMain_IP& connect, DemoCameras& cameras, const QString& dir) {
     MessageService::setUnattended(true);
     walk.Step(ui::WaitFor([&] { return connect.isVisible(); }, kWindowWait),
               QStringLiteral("connect dialog shows camera 1 at ") + cameras.address(0));
+    walk.Step(!connect.windowTitle().isEmpty(),
+              QStringLiteral("texts from ") + Global::LanguageFile);
     walk.Picture(&connect);
 
     // Connect to the model-11 camera: it asks for its super password.

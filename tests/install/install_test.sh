@@ -28,6 +28,22 @@ for f in "$libdir/libkest.so" "$libdir/libkest.so.1" "$libdir/picdec.spi" includ
          "$libdir/cmake/kest/kestConfigVersion.cmake" share/doc/kest/api.md; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
+# The setup tool, where Qt was found: the program, its texts, its menu entry.
+if [ -e "$build/bin/kestcfg" ]; then
+    for f in bin/kestcfg share/kestcfg/localize/Kest.ini share/applications/kestcfg.desktop \
+             share/icons/hicolor/scalable/apps/kestcfg.svg; do
+        [ -e "$prefix/$f" ] || fail "not installed: $f"
+    done
+    [ ! -e "$prefix/bin/localize" ] || fail "the language file belongs in share/kestcfg"
+    "$prefix/bin/kestcfg" --version | grep -q '^kestcfg ' || fail "installed kestcfg --version"
+    # The installed program finds its texts in share/; its demo searches
+    # only at a loopback address.
+    XDG_CONFIG_HOME=$tmp/config QT_QPA_PLATFORM=offscreen \
+        "$prefix/bin/kestcfg" --demo --walk "$tmp/pictures" >"$tmp/walk.log" 2>&1 || {
+        cat "$tmp/walk.log" >&2; fail "the installed kestcfg's demo walk failed"; }
+    grep -q "texts from $prefix/.*share/kestcfg/localize/Kest.ini  *ok" "$tmp/walk.log" ||
+        { cat "$tmp/walk.log" >&2; fail "the installed kestcfg did not read its installed texts"; }
+fi
 
 # The example with find_package(kest).
 "$cmake_cmd" -S "$src/examples/host" -B "$tmp/host" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \

@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
 
 #include "control/facade/typelib.h"
+#include "setup/Common_Function.h"
 #include "setup/Global.h"
 #include "setup/KestMethods.h"
 #include "setup/demo/UiDriver.h"
@@ -154,6 +156,20 @@ TEST_F(FormsTable, EveryFormAndControlCarriesItsName) {
         EXPECT_FALSE(form->windowTitle().isEmpty());
         ui::SavePicture(form.get(), PictureFolder());
     }
+}
+
+// What a user sees of a numbered message that takes an extra text.
+TEST_F(FormsTable, AMessageBoxShowsTitleTextAndStandardButtons) {
+    ShowMessage(201, QStringLiteral("/home/cameras/today.rec"));
+    const QList<ShownMessage> shown = MessageService::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    std::unique_ptr<QMessageBox> box(MessageService::build(shown[0].spec, nullptr));
+    EXPECT_EQ(box->windowTitle(), Lang("TITLE_SETUP", "1"));
+    EXPECT_EQ(box->text(), shown[0].spec.text);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+    EXPECT_EQ(box->button(QMessageBox::Ok)->text(), Lang("BUTTON_A", "1"));
+    box->show();
+    ui::SavePicture(box.get(), PictureFolder(), "message_201");
 }
 
 TEST_F(FormsTable, TheMultiCastListHasItsThreeColumns) {
