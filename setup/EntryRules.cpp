@@ -52,6 +52,7 @@ KeyFilter* KeyFilter::refuse(QLineEdit* box, const QString& chars) {
 bool KeyFilter::eventFilter(QObject*, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Backspace && m_onKey) m_onKey();
     const QString text = key->text();
     // Control characters (Backspace, Enter, Escape, Tab, shortcuts) pass.
     if (text.size() != 1 || text[0].unicode() < 0x20 || text[0].unicode() == 0x7F) return false;

@@ -22,7 +22,7 @@ class KeyFilter final : public QObject {
     // Runs first for every typed character; true when it has handled the
     // key itself (a "." that moves to the next octet box).
     void setBeforeKey(std::function<bool(QChar)> handler) { m_before = std::move(handler); }
-    // Runs for every typed character, taken or not.
+    // Runs for every typed character, taken or not, and for Backspace.
     void setOnKey(std::function<void()> handler) { m_onKey = std::move(handler); }
 
   protected:

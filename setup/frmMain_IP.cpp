@@ -89,6 +89,10 @@ frmWork_KestSearch* frmMain_IP::searchForm() const {
     return m_search;
 }
 
+kest::qt::KestWidget* frmMain_IP::connectControl() const {
+    return m_ui->vn_MainIP;
+}
+
 QLineEdit* frmMain_IP::box(int index) const {
     QLineEdit* boxes[] = {m_ui->txtIP_0, m_ui->txtIP_1, m_ui->txtIP_2, m_ui->txtIP_3};
     return boxes[index];

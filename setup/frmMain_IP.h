@@ -13,6 +13,10 @@
 
 class QLineEdit;
 
+namespace kest::qt {
+class KestWidget;
+}
+
 namespace Ui {
 class frmMain_IP;
 }
@@ -46,6 +50,8 @@ class frmMain_IP final : public SetupForm {
     // The main settings form while it is open.
     frmMain_Setting_Marten* settingForm() const;
     frmWork_KestSearch* searchForm() const;
+    // vn_MainIP.
+    kest::qt::KestWidget* connectControl() const;
 
   signals:
     // Cancel, or the window closed and the closing confirmed.

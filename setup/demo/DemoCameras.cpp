@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/profile.h"
+#include "sim/imaging.h"
 #include "sim/loopback_address.h"
 #include "sim/search_responder.h"
 #include "sim/services.h"
@@ -74,6 +75,12 @@ bool DemoCameras::Start(QString* error) {
         password.block.fill(' ');
         std::memcpy(password.block.data(), kSuperPassword, std::strlen(kSuperPassword));
         password.enabled = true;
+    }
+    {
+        // The first camera detects motion, so its live view can be opened.
+        kest::sim::Simulator& first = *m_cameras.front();
+        std::lock_guard lock(first.state_mutex());
+        first.State<kest::sim::ImagingState>().motion_detect = 1;
     }
     {
         // The third camera sends to its multicast group.

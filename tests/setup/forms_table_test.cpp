@@ -216,7 +216,7 @@ TEST(LanguageFile, HoldsEveryKeyTheFormsRead) {
         {"MSG_CRITICAL", "301-326"},
         {"MSG_INFORMATION", "401,402"},
         {"System Error Msg", "-2,-15"},
-        {"KESTCFG_A", "1-3"},
+        {"KESTCFG_A", "1-5"},
     };
     int count = 0;
     for (const auto& [section, list] : keys) {
