@@ -4,8 +4,9 @@
  *
  * Each record is listed once, as a list of fields X(RECORD, FIELD, "Name",
  * offset, width, kind), and made from that list into
- *   - named constants KEST_<RECORD>_<FIELD> (the field's offset) and
- *     KEST_<RECORD>_SIZE, for code that builds or reads a record, and
+ *   - named constants KEST_<RECORD>_<FIELD> (the field's offset),
+ *     KEST_<RECORD>_<FIELD>_WIDTH and KEST_<RECORD>_SIZE, for code that
+ *     builds or reads a record, and
  *   - a table kest_<record>_fields[] of kest_record_field, for code that
  *     shows or takes any record field by field (JSON, dictionaries).
  * Numbers are little-endian; addresses are four bytes, first number first;
@@ -43,7 +44,7 @@ typedef struct kest_record_layout {
 } kest_record_layout;
 
 #define KEST_RECORD_OFFSET_(record, field, name, offset, width, kind) \
-    KEST_##record##_##field = (offset),
+    KEST_##record##_##field = (offset), KEST_##record##_##field##_WIDTH = (width),
 #define KEST_RECORD_ROW_(record, field, name, offset, width, kind) {(name), (offset), (width), (kind)},
 
 /* DateTime (16 bytes): the camera clock, SetCurrentDatetime and

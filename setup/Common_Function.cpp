@@ -191,10 +191,10 @@ QString GetSetting(const QString& section, const QString& key, const QString& fa
     return QString::fromUtf8(value.data(), qsizetype(value.size()));
 }
 
-int16_t ReadSettingNumber(const QString& section, const QString& key, int fallback, int low,
+int32_t ReadSettingNumber(const QString& section, const QString& key, int fallback, int low,
                           int high) {
     const int32_t read = LeadingNumber(GetSetting(section, key, QString::number(fallback)));
-    const auto value = int16_t(std::clamp<int32_t>(read, low, high));
+    const int32_t value = std::clamp<int32_t>(read, low, high);
     SaveSetting(section, key, QString::number(value));
     return value;
 }

@@ -40,7 +40,7 @@ QString GetSetting(const QString& section, const QString& key, const QString& fa
 // Reads a numeric setting as its leading number (fallback when missing),
 // clamped to [low, high], and writes the number back, so that a missing key
 // is created with its default.
-int16_t ReadSettingNumber(const QString& section, const QString& key, int fallback, int low,
+int32_t ReadSettingNumber(const QString& section, const QString& key, int fallback, int low,
                           int high);
 bool SaveSetting(const QString& section, const QString& key, const QString& value);
 

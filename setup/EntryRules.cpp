@@ -63,6 +63,30 @@ bool KeyFilter::eventFilter(QObject*, QEvent* event) {
     return m_accept ? !listed : listed;
 }
 
+void AddressRow(QLineEdit* const boxes[4]) {
+    for (int i = 0; i < 4; ++i) {
+        QLineEdit* box = boxes[i];
+        QLineEdit* next = i < 3 ? boxes[i + 1] : nullptr;
+        SelectOnFocus(box, 0, 3);
+        KeyFilter* filter = KeyFilter::acceptOnly(box, kDigits);
+        if (next) {
+            filter->setBeforeKey([next](QChar c) {
+                if (c != QLatin1Char('.')) return false;
+                next->setFocus();
+                return true;
+            });
+        }
+        QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
+            for (const QChar c : text) {
+                if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                    box->clear();
+                    return;
+                }
+            }
+        });
+    }
+}
+
 void SelectOnFocus(QLineEdit* box, int start, int length) {
     new FocusSelector(box, start, length);
 }

@@ -42,4 +42,9 @@ void SelectOnFocus(QLineEdit* box, int start, int length);
 
 inline const QString kDigits = QStringLiteral("0123456789");
 
+// Four boxes of an IPv4 address: digits only, a "." moves on to the next
+// box, each selects its text on focus, a text that is not all digits is
+// emptied.
+void AddressRow(QLineEdit* const boxes[4]);
+
 }  // namespace kestcfg

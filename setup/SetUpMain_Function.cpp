@@ -90,14 +90,14 @@ void StartUp(const FileLocations& files) {
     Global::SettingsFile = files.settingsFile;
     Global::LanguageFile = files.languageFile;
     QDir().mkpath(QFileInfo(files.settingsFile).absolutePath());
-    Global::ConnectTimeout = ReadSettingNumber(
-        QStringLiteral("SetUpTool"), QStringLiteral("Timeout"), kDefaultTimeout, 0, INT16_MAX);
+    Global::ConnectTimeout = int16_t(ReadSettingNumber(
+        QStringLiteral("SetUpTool"), QStringLiteral("Timeout"), kDefaultTimeout, 0, INT16_MAX));
     Global::CameraPassword = QString();
     Global::NewPassword = QString();
     for (size_t i = 0; i < std::size(kMotionColours); ++i) {
-        Global::MotionColours[i] = ReadSettingNumber(
+        Global::MotionColours[i] = int16_t(ReadSettingNumber(
             QStringLiteral("MotionDetection"), QLatin1String(kMotionColours[i].key),
-            kMotionColours[i].fallback, INT16_MIN, INT16_MAX);
+            kMotionColours[i].fallback, INT16_MIN, INT16_MAX));
     }
 }
 

@@ -7,6 +7,14 @@
 #include "setup/Common_Function.h"
 #include "setup/MacroData.h"
 #include "setup/SubDialog.h"
+#include "setup/frmSub_DHCP.h"
+#include "setup/frmSub_FTPServer.h"
+#include "setup/frmSub_FTPSetting_Sable.h"
+#include "setup/frmSub_Mpeg4_Setting.h"
+#include "setup/frmSub_MultiCast.h"
+#include "setup/frmSub_NTP.h"
+#include "setup/frmSub_SetTime.h"
+#include "setup/frmSub_Web.h"
 
 namespace kestcfg {
 
@@ -39,14 +47,14 @@ struct Row {
 
 constexpr Row kDialogs[] = {
     // Network and service dialogs.
-    {"frmSub_DHCP", nullptr},
-    {"frmSub_Web", nullptr},
-    {"frmSub_FTPServer", nullptr},
-    {"frmSub_FTPSetting_Sable", nullptr},
-    {"frmSub_MultiCast", nullptr},
-    {"frmSub_Mpeg4_Setting", nullptr},
-    {"frmSub_NTP", nullptr},
-    {"frmSub_SetTime", nullptr},
+    {"frmSub_DHCP", []() -> QWidget* { return new frmSub_DHCP; }},
+    {"frmSub_Web", []() -> QWidget* { return new frmSub_Web; }},
+    {"frmSub_FTPServer", []() -> QWidget* { return new frmSub_FTPServer; }},
+    {"frmSub_FTPSetting_Sable", []() -> QWidget* { return new frmSub_FTPSetting_Sable; }},
+    {"frmSub_MultiCast", []() -> QWidget* { return new frmSub_MultiCast; }},
+    {"frmSub_Mpeg4_Setting", []() -> QWidget* { return new frmSub_Mpeg4_Setting; }},
+    {"frmSub_NTP", []() -> QWidget* { return new frmSub_NTP; }},
+    {"frmSub_SetTime", []() -> QWidget* { return new frmSub_SetTime; }},
     // Detection, alarm and recording dialogs, and the live view.
     {"frmView", nullptr},
     {"frmAlmSet", nullptr},

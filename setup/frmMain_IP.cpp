@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QTimer>
+#include <algorithm>
 
 #include "setup/Common_Function.h"
 #include "setup/Cport_Function.h"
@@ -19,6 +21,24 @@ namespace {
 frmMain_IP* g_instance = nullptr;
 
 const QString kSection = QStringLiteral("MAIN_IP_A");
+
+// How long a restarted camera is waited for, and how often it is asked.
+constexpr int kFollowSeconds = 60;
+constexpr int kFollowIntervalMs = 1000;
+
+QString Own(int key) {
+    return GetLangString(QLatin1String(kOwnSection), QString::number(key));
+}
+
+bool Loopback(const QString& address) {
+    int16_t octets[4];
+    return SplitAddress(address, octets) && octets[0] == 127;
+}
+
+bool SameAddress(const QString& a, const QString& b) {
+    int16_t x[4], y[4];
+    return SplitAddress(a, x) && SplitAddress(b, y) && std::equal(x, x + 4, y);
+}
 
 }  // namespace
 
@@ -44,8 +64,15 @@ ConnectAddress CheckConnectAddress(const std::array<QString, 4>& boxes) {
 }
 
 frmMain_IP::frmMain_IP(QWidget* parent)
-    : SetupForm(parent), m_ui(std::make_unique<Ui::frmMain_IP>()) {
+    : SetupForm(parent), m_ui(std::make_unique<Ui::frmMain_IP>()), m_followTimer(new QTimer(this)) {
     m_ui->setupUi(this);
+    m_followTimer->setInterval(kFollowIntervalMs);
+    connect(m_followTimer, &QTimer::timeout, this, &frmMain_IP::FollowTick);
+    connect(m_ui->cmdFollowStop, &QPushButton::clicked, this, &frmMain_IP::cmdFollowStop_Click);
+    connect(m_ui->vn_MainIP, &kest::qt::KestWidget::backgroundCallFinished, this,
+            [this](int dispid, int result, const QVariantList& args, const QString&) {
+                FollowAnswer(dispid, result, args);
+            });
     g_instance = this;
     for (int i = 0; i < 4; ++i) {
         QLineEdit* b = box(i);
@@ -109,7 +136,8 @@ void frmMain_IP::Form_Load() {
     m_ui->cmdSearch->setText(GetLangString(QStringLiteral("BUTTON_A"), QStringLiteral("8")));
     // The time-out in use is always the settings file's.
     m_ui->FrameTimeOut->setVisible(false);
-    m_ui->lblConnectStatus->setVisible(false);
+    m_ui->cmdFollowStop->setText(Own(13));
+    SetStatus(QString());
     SetControl(m_ui->vn_MainIP, Property::Timeout, int(Global::ConnectTimeout));
     Global::CameraPassword = QString();
     // The last address used, so that the installer reconnects with one key.
@@ -166,6 +194,9 @@ void frmMain_IP::cmdSearch_Click() {
 }
 
 void frmMain_IP::cmdOK_Click() {
+    // A new attempt: the installer no longer waits for a restarted camera.
+    StopFollowing();
+    SetStatus(QString());
     // 1 and 2: the octets, then the address.
     std::array<QString, 4> texts;
     for (int i = 0; i < 4; ++i)
@@ -260,10 +291,119 @@ void frmMain_IP::cmdOK_Click() {
 
 void frmMain_IP::showSettingForm() {
     hide();
-    if (!m_setting) m_setting = new frmMain_Setting_Marten();
+    if (!m_setting) {
+        m_setting = new frmMain_Setting_Marten();
+        connect(m_setting, &frmMain_Setting_Marten::applied, this, &frmMain_IP::FollowCamera);
+    }
     m_setting->show();
     m_setting->raise();
     m_setting->activateWindow();
+}
+
+QString frmMain_IP::statusText() const {
+    return m_ui->lblConnectStatus->text();
+}
+
+void frmMain_IP::SetStatus(const QString& text) {
+    m_ui->lblConnectStatus->setText(text);
+    m_ui->lblConnectStatus->setVisible(!text.isEmpty());
+    m_ui->cmdFollowStop->setVisible(m_stage != Stage::kIdle);
+}
+
+void frmMain_IP::FollowCamera(const CameraChange& change) {
+    StopFollowing();
+    if (!change.restarted) return;
+    if (change.dhcp) {
+        // The address is the DHCP server's choice: only a search finds it.
+        SetStatus(Own(9));
+        m_ui->cmdSearch->setFocus();
+        return;
+    }
+    fillAddress(change.newAddress);
+    if (Global::DemoMode && !Loopback(change.newAddress)) {
+        SetStatus(Own(14).arg(change.newAddress));
+        return;
+    }
+    m_follow = change;
+    m_differences.clear();
+    m_stage = Stage::kWaiting;
+    m_followClock.start();
+    m_followTimer->start();
+    FollowTick();
+}
+
+void frmMain_IP::FollowCall(Method method, const QVariantList& args) {
+    kest::qt::KestWidget* control = m_ui->vn_MainIP;
+    SetControl(control, Property::RemoteIPAddress, m_follow.newAddress);
+    SetControl(control, Property::Timeout, int(Global::ConnectTimeout));
+    SetControl(control, Property::Password, Global::CameraPassword.text());
+    control->callInBackground(int(method), args);
+}
+
+void frmMain_IP::FollowTick() {
+    if (m_stage == Stage::kIdle) return;
+    const qint64 waited = m_followClock.elapsed() / 1000;
+    if (m_stage == Stage::kWaiting && !m_ui->vn_MainIP->backgroundCallRunning()) {
+        if (waited >= kFollowSeconds) {
+            StopFollowing();
+            SetStatus(Own(8).arg(m_follow.newAddress).arg(kFollowSeconds));
+            return;
+        }
+        FollowCall(Method::GetVersion, {QVariant(), QVariant()});
+    }
+    if (m_stage == Stage::kWaiting) {
+        SetStatus(Own(6).arg(m_follow.newAddress).arg(kFollowSeconds - waited));
+    }
+}
+
+void frmMain_IP::FollowAnswer(int dispid, int result, const QVariantList& args) {
+    switch (m_stage) {
+        case Stage::kIdle:
+            return;
+        case Stage::kWaiting:
+            if (dispid != int(Method::GetVersion) || result != kResultOk) return;  // ask again
+            break;
+        case Stage::kMask:
+        case Stage::kGateway: {
+            const bool mask = m_stage == Stage::kMask;
+            const QString set = mask ? m_follow.mask : m_follow.gateway;
+            const QString read = args.value(0).toString();
+            if (result != kResultOk || !SameAddress(read, set)) {
+                m_differences << Own(10).arg(m_follow.newAddress, Own(mask ? 11 : 12),
+                                             result == kResultOk ? read : QStringLiteral("?"), set);
+            }
+            if (mask)
+                m_follow.mask.clear();
+            else
+                m_follow.gateway.clear();
+            break;
+        }
+    }
+    // The camera answers: read back what the restart was to apply.
+    if (!m_follow.mask.isEmpty()) {
+        m_stage = Stage::kMask;
+        FollowCall(Method::GetSubnetMask, {QString()});
+        return;
+    }
+    if (!m_follow.gateway.isEmpty()) {
+        m_stage = Stage::kGateway;
+        FollowCall(Method::GetDefaultGateway, {QString()});
+        return;
+    }
+    StopFollowing();
+    SetStatus(m_differences.isEmpty() ? Own(7).arg(m_follow.newAddress)
+                                      : m_differences.join(QLatin1Char(' ')));
+}
+
+void frmMain_IP::StopFollowing() {
+    m_stage = Stage::kIdle;
+    m_followTimer->stop();
+    m_ui->cmdFollowStop->setVisible(false);
+}
+
+void frmMain_IP::cmdFollowStop_Click() {
+    StopFollowing();
+    SetStatus(Own(15));
 }
 
 void frmMain_IP::cmdCancel_Click() {

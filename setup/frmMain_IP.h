@@ -4,14 +4,17 @@
 // form. It stays loaded, hidden, while the main settings form runs.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <array>
 #include <memory>
 
 #include "setup/SetupForm.h"
+#include "setup/frmMain_Setting_Marten.h"
 
 class QLineEdit;
+class QTimer;
 
 namespace kest::qt {
 class KestWidget;
@@ -24,7 +27,6 @@ class frmMain_IP;
 namespace kestcfg {
 
 class frmWork_KestSearch;
-class frmMain_Setting_Marten;
 
 // The octet check and address building of the connect dialog's OK.
 struct ConnectAddress {
@@ -53,6 +55,10 @@ class frmMain_IP final : public SetupForm {
     // vn_MainIP.
     kest::qt::KestWidget* connectControl() const;
 
+    // The status line under the boxes (empty when hidden).
+    QString statusText() const;
+    bool following() const { return m_stage != Stage::kIdle; }
+
   signals:
     // Cancel, or the window closed and the closing confirmed.
     void programEnded();
@@ -61,6 +67,12 @@ class frmMain_IP final : public SetupForm {
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdSearch_Click();
+    // After the main settings form restarted the camera: its new address in
+    // the boxes, and a status line that says when it answers there (checked
+    // at once and every second for up to a minute) and whether the mask and
+    // gateway it reads back are the ones written.
+    void FollowCamera(const CameraChange& change);
+    void cmdFollowStop_Click();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -74,11 +86,24 @@ class frmMain_IP final : public SetupForm {
     // Hides this dialog and shows the main settings form, made when needed.
     void showSettingForm();
     QLineEdit* box(int index) const;
+    void SetStatus(const QString& text);
+    void FollowTick();
+    void FollowAnswer(int dispid, int result, const QVariantList& args);
+    void StopFollowing();
+    void FollowCall(Method method, const QVariantList& args);
 
     std::unique_ptr<Ui::frmMain_IP> m_ui;
     QPointer<frmWork_KestSearch> m_search;
     QPointer<frmMain_Setting_Marten> m_setting;
     bool m_shownOnce = false;
+
+    // Following a restarted camera.
+    enum class Stage { kIdle, kWaiting, kMask, kGateway };
+    Stage m_stage = Stage::kIdle;
+    CameraChange m_follow;
+    QStringList m_differences;
+    QTimer* m_followTimer;
+    QElapsedTimer m_followClock;
 };
 
 }  // namespace kestcfg
