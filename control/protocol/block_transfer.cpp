@@ -102,24 +102,6 @@ class ReplyWaitRestore {
     uint32_t saved_;
 };
 
-// A burst arrives faster than the caller's thread may be scheduled; the
-// command socket's usual 64 KiB would drop pages (and cost a resend each)
-// whenever the thread stalls for a millisecond. The transfer takes a larger
-// receive buffer while it runs.
-class BurstBuffer {
-  public:
-    static constexpr int kBurstReceiveBytes = 4 * 1024 * 1024;
-    explicit BurstBuffer(CommandChannel& channel) : channel_(channel) {
-        channel_.socket().SetBufferSizes(kSocketBufferSize, kBurstReceiveBytes);
-    }
-    ~BurstBuffer() { channel_.socket().SetBufferSizes(kSocketBufferSize, kSocketBufferSize); }
-    BurstBuffer(const BurstBuffer&) = delete;
-    BurstBuffer& operator=(const BurstBuffer&) = delete;
-
-  private:
-    CommandChannel& channel_;
-};
-
 class Transfer {
   public:
     Transfer(CommandChannel& channel, const TransferKind& kind, const TransferOptions& options,
@@ -166,7 +148,7 @@ int32_t Transfer::Run(std::span<const uint8_t> start_params, uint32_t page_wait,
                       const std::string& local_file) {
     CommandHold hold(channel_);
     ReplyWaitRestore restore(channel_);
-    BurstBuffer burst_buffer(channel_);
+    BurstReceiveBuffer burst_buffer(channel_);
     if (int32_t r = Start(start_params, page_wait); r != 1) return r;
     if (kind_.counts_files && report_.announced == 0) return kNoFiles;
     if (kind_.has_header) {

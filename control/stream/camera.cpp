@@ -147,7 +147,8 @@ std::array<uint8_t, 8> CKestCamera::ParseQuantRow(const std::string& value) {
 
 void CKestCamera::ReadSettings() {
     const std::string path = protocol::SettingsFilePath();
-    channel_.set_retry_window(uint32_t(platform::GetProfileInt(path, "udp", "retry", 0)));
+    channel_.set_retry_window(
+        protocol::ClampRetryWindow(platform::GetProfileInt(path, "udp", "retry", 0)));
     for (int table = 0; table < 2; ++table) {
         for (int row = 0; row < 8; ++row) {
             const std::string key =

@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "control/facade/ctrl.h"
 #include "platform/event_loop.h"
@@ -213,6 +214,61 @@ TEST_F(ReceiverTest, NoPacingBelowVersionEleven) {
     ctrl_.camera()->set_frame_interval(1000);
     ASSERT_EQ(ctrl_.camera()->StartReceiving(true, false), 0);
     ASSERT_TRUE(loop_.RunUntil([this] { return sim_->ReceivedCount(128) >= 3; }, 900));
+}
+
+TEST_F(ReceiverTest, AStopReturnsWhileTheCameraKeepsTalking) {
+    // Packet 2 is lost and never sent again, the retry window is long, and
+    // the camera sends a datagram that answers nothing every 10 ms, each of
+    // which restarts the wait for the packet: the stop still ends it.
+    Start(20);
+    ctrl_.camera()->channel().set_retry_window(60000);
+    constexpr int kChatter = 1500;  // 15 s of it
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        Stream().drop_once = {2};
+        Stream().never_resend = {2};
+        Stream().flood_left = kChatter;
+    }
+    ASSERT_EQ(ctrl_.camera()->StartReceiving(true, true), 0);
+    ASSERT_TRUE(loop_.RunUntil(
+        [this] {
+            std::lock_guard lock(sim_->state_mutex());
+            return Stream().resends >= 2;
+        },
+        10000));
+    ctrl_.StopDownloading();
+    int left = 0;
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        left = std::exchange(Stream().flood_left, 0);
+    }
+    // It returned while the camera was still talking, and as a stop.
+    EXPECT_GT(left, 0);
+    ASSERT_TRUE(RunUntilEnded(5000));
+    EXPECT_EQ(sink_.end_codes, std::vector<int>{101});
+    EXPECT_EQ(sink_.pictures, 0);
+}
+
+TEST_F(ReceiverTest, TheLargestPictureComesInOneBurst) {
+    // 255 packets of 1375 bytes each, sent at once: the socket takes the
+    // whole burst, so hardly a packet is asked for again.
+    Start(20);
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        Stream().pad_to_packets = kMaxPackets;
+    }
+    ASSERT_EQ(ctrl_.camera()->StartReceiving(true, true), 0);
+    PictureReceiver& receiver = ctrl_.camera()->receiver();
+    ASSERT_TRUE(loop_.RunUntil([&] { return receiver.frames_completed() >= 3; }, 60000));
+    ctrl_.camera()->RequestStop();
+    ASSERT_TRUE(RunUntilEnded(5000));
+    EXPECT_GE(ctrl_.camera()->frame_record().length, kMaxPackets * kPacketPayloadMax);
+    EXPECT_EQ(sink_.end_codes, std::vector<int>{101});
+    // Without the wider buffer about 200 of every frame's packets were lost.
+    EXPECT_LE(receiver.resend_requests(), 15u);
+    protocol::BurstReceiveBuffer wide(ctrl_.camera()->channel());
+    RecordProperty("receive_buffer_granted", ctrl_.camera()->channel().receive_buffer());
+    RecordProperty("resend_requests", int(receiver.resend_requests()));
 }
 
 TEST(EndCodes, ResultsMapToEndDownloadingCodes) {
