@@ -46,7 +46,8 @@ void Recording(std::vector<MemberInfo>& lib) {
         "Shows a JPEG file as a still picture; an empty name returns to live pictures.", "",
         "0 shown, or back to live pictures for an empty Filename; "
         "4 the file is missing, empty or unreadable; "
-        "5 the file is too large or the picture cannot be decoded"));
+        "5 the file is too large, the picture is larger than 4096 x 4096 pixels or cannot be "
+        "decoded"));
 }
 
 }  // namespace kest::rows

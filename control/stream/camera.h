@@ -93,10 +93,15 @@ class CKestCamera {
 
     // Decodes a complete JPEG file into the decoded picture (rows bottom-up,
     // 3 bytes a pixel), turned by 180 degrees when the frame record says
-    // reverse. False when the file gives no 24-bit picture that fits; the
-    // previous picture stays. width and height get the size of the last
-    // picture decoded.
-    bool DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height);
+    // reverse. The size its frame header claims is checked against the
+    // decoded picture's block first: a larger picture is never decoded
+    // (kTooLarge). Anything but kDecoded keeps the previous picture. width
+    // and height get the size of the last picture decoded.
+    enum class Decode { kDecoded, kTooLarge, kFailed };
+    Decode DecodePicture(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height);
+    bool DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height) {
+        return DecodePicture(jpeg, length, width, height) == Decode::kDecoded;
+    }
     // Hands the frame to the host: the JPEG file into the presented JPEG (not
     // when longer than its capacity: then there is none), a newly decoded
     // picture becomes the presented picture (the decoded picture's block then
@@ -171,7 +176,9 @@ class CKestCamera {
     // one that releases it after NewImage, only tries it and drops the frame
     // while the previous one is still being shown.
     enum class PresentationWait { kWait, kTry };
-    void DeliverFrame(PresentationWait wait = PresentationWait::kWait);
+    // A frame whose picture claims more than the decoded picture's block
+    // holds is dropped before decoding, without NewImage: false.
+    bool DeliverFrame(PresentationWait wait = PresentationWait::kWait);
     // Push mode (host's thread): joins the group and port of the last
     // scmd_get_multicast_mode, allocates the receive buffer when the session
     // has none and reads "KEST.INI". 0, -201, -100, -5, -6, -7 or -3.

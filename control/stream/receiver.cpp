@@ -329,7 +329,8 @@ PictureReceiver::Next PictureReceiver::FetchFrame(uint16_t picture_id, bool& hol
     record.width = camera_.frame_state().width;
     record.height = camera_.frame_state().height;
     if (notify_.load() && stop_.load()) return Next::kNextFrame;
-    camera_.DeliverFrame();
+    // A picture too large to show is dropped without a word to the host.
+    if (!camera_.DeliverFrame()) return Next::kNextFrame;
     if (stop_.load()) return Next::kNextFrame;
     if (notify_.load()) camera_.ReportCameraState();
     return Next::kNextFrame;

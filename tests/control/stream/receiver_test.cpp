@@ -334,6 +334,51 @@ TEST(SlowHost, EveryCompletedPictureReachesNewImageOnce) {
     EXPECT_EQ(distinct.size(), sink.frames.size());
 }
 
+TEST(HostileCamera, AFrameThatClaimsAHugePictureIsDroppedWithoutAnEvent) {
+    // The packets (model 0, whose header the client builds) or the camera's
+    // own header (model 20) claim 16383 x 16383 pixels for a 640 x 480 scan.
+    for (int model : {0, 20}) {
+        SCOPED_TRACE(model);
+        sim::SimConfig config;
+        config.port = 0;
+        config.model_code = model;
+        sim::Simulator camera(config);
+        ASSERT_TRUE(camera.Start());
+        {
+            std::lock_guard lock(camera.state_mutex());
+            camera.State<sim::StreamState>().claimed_width = 16383;
+            camera.State<sim::StreamState>().claimed_height = 16383;
+        }
+        platform::EventLoop loop;
+        CKestCtrl ctrl;
+        ctrl.AttachWindow(loop.CreateWindow(&ctrl));
+        Sink sink;
+        sink.ctrl = &ctrl;
+        ctrl.Advise(&sink);
+        CKestCamera& c = *ctrl.camera();
+        ASSERT_EQ(c.OpenSession("127.0.0.1", camera.port()), 0);
+        c.set_frame_interval(0);
+        ASSERT_EQ(c.StartReceiving(true, true), 0);
+        ASSERT_TRUE(loop.RunUntil([&] { return c.receiver().frames_completed() >= 3; }, 20000));
+        loop.RunFor(50);
+        EXPECT_EQ(sink.Count("NewImage"), 0);
+
+        // The same stream with honest frames is shown again.
+        {
+            std::lock_guard lock(camera.state_mutex());
+            camera.State<sim::StreamState>().claimed_width = 0;
+            camera.State<sim::StreamState>().claimed_height = 0;
+        }
+        ASSERT_TRUE(loop.RunUntil([&] { return sink.pictures >= 1; }, 20000));
+        EXPECT_EQ(sink.bad_pictures, 0);
+        c.RequestStop();
+        ASSERT_TRUE(loop.RunUntil([&] { return !sink.end_codes.empty(); }, 5000));
+        c.CloseSession();
+        loop.RunPending();
+        ctrl.Unadvise(&sink);
+    }
+}
+
 TEST(SimulatedPictures, FollowTheFrameSizeTheCameraWasGiven) {
     sim::SimConfig config;
     config.port = 0;

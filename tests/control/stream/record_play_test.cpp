@@ -20,6 +20,8 @@
 namespace kest {
 namespace {
 
+constexpr uint8_t kSof0[] = {0xFF, 0xC0};
+
 struct Sink : _DKestEvents {
     CKestCtrl* ctrl = nullptr;
     int pictures = 0;
@@ -309,6 +311,30 @@ TEST_F(RecordPlayTest, ShowJpegFileTurnsAReversedPictureAndAnEmptyNameReturnsToL
     EXPECT_TRUE(ctrl_.still_picture().shown);  // a failure keeps the picture shown
     EXPECT_EQ(ctrl_.ShowJpegFile("", 0), 0);
     EXPECT_FALSE(ctrl_.still_picture().shown);
+}
+
+TEST_F(RecordPlayTest, ShowJpegFileRefusesAPictureLargerThanItsCap) {
+    // A few kilobytes whose frame header claims the size in the name: a
+    // larger claim is refused before any decoding, and the live picture
+    // stays.
+    const auto jpeg = test::EncodeJpeg(64, 48, 3);
+    const auto frame = std::search(jpeg.begin(), jpeg.end(), kSof0, kSof0 + 2) - jpeg.begin();
+    ASSERT_LT(size_t(frame), jpeg.size());
+    const struct {
+        int width, height, result;
+    } cases[] = {{16384, 16384, 5}, {4097, 4096, 5}, {65535, 257, 5}, {1024, 768, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        auto claim = jpeg;
+        claim[size_t(frame) + 5] = uint8_t(c.height >> 8),
+                              claim[size_t(frame) + 6] = uint8_t(c.height);
+        claim[size_t(frame) + 7] = uint8_t(c.width >> 8),
+                              claim[size_t(frame) + 8] = uint8_t(c.width);
+        test::WriteAll(dir_.File("claim.jpg"), claim);
+        EXPECT_EQ(ctrl_.ShowJpegFile(dir_.File("claim.jpg"), 0), c.result);
+        EXPECT_EQ(ctrl_.still_picture().shown, c.result == 0);
+        ctrl_.ShowJpegFile("", 0);
+    }
 }
 
 TEST_F(RecordPlayTest, TheMethodsAreInTheTypeLibraryUnderTheirDispids) {
