@@ -52,8 +52,9 @@ void CKestCtrl::RecordNewImage() {
     const auto time = rec::ParsePictureTime(picture);
     const std::string camera_text;
     if (record_play_->AppendPicture(recording_, picture, &camera_text, time ? &*time : nullptr,
-                                    camera_->model_code()) == 0) {
-        // The manager posted StopRec(0, 0) when the disk is full.
+                                    camera_->model_code(), camera_->presented_reverse()) == 0) {
+        // The manager posted StopRec(0, 0): the disk is full or the picture
+        // could not be written.
         record_play_->StopRecording(recording_, 0);
         recording_ = nullptr;
         if (window_) window_->Invalidate();

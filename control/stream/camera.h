@@ -117,6 +117,7 @@ class CKestCamera {
     const uint8_t* presented_picture() const { return presented_picture_.data(); }
     int32_t presented_width() const { return presented_width_; }
     int32_t presented_height() const { return presented_height_; }
+    bool presented_reverse() const { return presented_reverse_; }
     // The time stamp of the frame last rendered, from its comment.
     const FrameTime& presented_time() const { return presented_time_; }
     const platform::Surface& frame_surface() const { return frame_surface_; }

@@ -14,6 +14,7 @@
 #include "platform/event_loop.h"
 #include "platform/files.h"
 #include "sim/simulator.h"
+#include "sim/stream.h"
 #include "tests/control/stream/rec_test_pictures.h"
 #include "tests/support/temp_dir.h"
 
@@ -177,6 +178,45 @@ TEST_F(RecordPlayTest, ALiveStreamIsRecordedAndPlayedBackPictureByPicture) {
         EXPECT_EQ(w, 640);
     }
     EXPECT_EQ(offset, std::filesystem::file_size(path));
+}
+
+TEST_F(RecordPlayTest, PicturesWithoutACommentAreRecordedAndPlayedBackEveryOne) {
+    // A model-20 camera whose own header carries no comment: nothing says
+    // when a picture was taken or how long it is.
+    StartStream(20);
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        sim_->State<sim::StreamState>().header_comment = false;
+    }
+    ASSERT_TRUE(WaitPictures(2));
+    ASSERT_EQ(ctrl_.StartRec(folder_), 0);
+    const int from = sink_.pictures;
+    ASSERT_TRUE(WaitPictures(from + 5));
+    ASSERT_EQ(ctrl_.StopRec(), 0);
+    const int recorded = sink_.pictures - from;
+    loop_.RunPending();
+    EXPECT_TRUE(sink_.stops.empty());
+
+    const auto files = Files();
+    ASSERT_EQ(files.size(), 1u);
+    int32_t count = -1;
+    ASSERT_EQ(ctrl_.InitPlayRec(folder_ + "/" + files[0], count), 0);
+    EXPECT_EQ(count, recorded);
+    ASSERT_EQ(ctrl_.MakeFirstPlayInfo(), 0);
+    while (ctrl_.MakeNextPlayInfo() == 0) {
+    }
+    ASSERT_EQ(ctrl_.play_info().size(), size_t(recorded));
+    for (int i = 0; i < recorded; ++i) {
+        const PlayInfo& info = ctrl_.play_info()[size_t(i)];
+        EXPECT_TRUE(info.time.Dated()) << i;
+        std::string name, digits;
+        ASSERT_EQ(ctrl_.MakeJpegTmpfile(name, i + 1, digits), 0);
+        const auto picture = test::ReadAll(name);
+        std::remove(name.c_str());
+        int w = 0, h = 0;
+        EXPECT_FALSE(test::DecodeRgb(picture, w, h).empty()) << i;
+        EXPECT_EQ(w, 640);
+    }
 }
 
 TEST_F(RecordPlayTest, FreeSpaceRunningOutDuringTheStreamFiresStopRecAndCompletesTheFile) {
