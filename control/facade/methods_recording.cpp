@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 
@@ -108,7 +109,8 @@ int16_t CKestCtrl::InitPlayRec(const std::string& Filename, int32_t& DataCount) 
     if (!reader) return kResultFileFailed;
     rec::RecTime first, last;
     uint32_t count = 0;
-    if (!record_play_->FirstFile(reader, first, last, count)) {
+    // A count a host would read as negative belongs to a damaged header.
+    if (!record_play_->FirstFile(reader, first, last, count) || count > uint32_t(INT32_MAX)) {
         record_play_->ClosePlayback(reader);
         return kResultFileFailed;
     }

@@ -24,7 +24,8 @@ void Recording(std::vector<MemberInfo>& lib) {
     lib.push_back(Method<&CKestCtrl::InitPlayRec>(
         65, "InitPlayRec", {{"Filename"}, {"DataCount"}},
         "Opens the recordings a name or pattern matches; DataCount is the first one's count.", "",
-        "9 a playback is open; 4 nothing playable matches, or its header cannot be read; "
+        "9 a playback is open; 4 nothing playable matches, or its header cannot be read or "
+        "holds a count above 2147483647; "
         "0 open, DataCount set"));
     lib.push_back(Method<&CKestCtrl::MakeFirstPlayInfo>(
         66, "MakeFirstPlayInfo", {}, "Empties the play information and reads the first picture.",

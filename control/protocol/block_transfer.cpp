@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -151,6 +152,10 @@ int32_t Transfer::Run(std::span<const uint8_t> start_params, uint32_t page_wait,
     BurstReceiveBuffer burst_buffer(channel_);
     if (int32_t r = Start(start_params, page_wait); r != 1) return r;
     if (kind_.counts_files && report_.announced == 0) return kNoFiles;
+    // A count that a host would read as negative is no count.
+    if (kind_.counts_files && report_.announced > uint32_t(INT32_MAX)) {
+        return Fail(kTransferFailed);
+    }
     if (kind_.has_header) {
         if (int32_t r = ReceiveHeader(); r != 0) return r;
     }
@@ -338,7 +343,9 @@ int32_t FetchFileList(CommandChannel& channel, const std::string& local_file, in
         .U16(0);
     Transfer transfer(channel, kFileList, options, report);
     const int32_t r = transfer.Run(params, channel.reply_wait(), local_file);
-    if (report.ack_word == 1) file_count = int32_t(report.announced);
+    if (report.ack_word == 1 && report.announced <= uint32_t(INT32_MAX)) {
+        file_count = int32_t(report.announced);
+    }
     return r;
 }
 

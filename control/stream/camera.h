@@ -176,9 +176,9 @@ class CKestCamera {
     // The receive thread waits for the lock; the host's thread, which is the
     // one that releases it after NewImage, only tries it and drops the frame
     // while the previous one is still being shown.
-    enum class PresentationWait { kWait, kTry };
     // A frame whose picture claims more than the decoded picture's block
     // holds is dropped before decoding, without NewImage: false.
+    enum class PresentationWait { kWait, kTry };
     bool DeliverFrame(PresentationWait wait = PresentationWait::kWait);
     // Push mode (host's thread): joins the group and port of the last
     // scmd_get_multicast_mode, allocates the receive buffer when the session

@@ -280,6 +280,19 @@ TEST_F(RecordPlayTest, PlaybackOverAPatternAndItsResults) {
     EXPECT_EQ(ctrl_.QuitPlayRec(), 0);
     EXPECT_EQ(ctrl_.QuitPlayRec(), 0);
     EXPECT_EQ(ctrl_.StopRec(), 0);
+
+    // A damaged header whose count a host would read as negative is refused,
+    // whatever the pictures after it.
+    for (uint32_t damaged : {0xFFFFFFFFu, 0x80000000u}) {
+        auto bytes = test::ReadAll(folder_ + "/one.rec");
+        for (int i = 0; i < 4; ++i)
+            bytes[8386 + size_t(i)] = uint8_t(damaged >> (8 * i));
+        test::WriteAll(folder_ + "/bad.rec", bytes);
+        count = 7;
+        EXPECT_EQ(ctrl_.InitPlayRec(folder_ + "/bad.rec", count), 4);
+        EXPECT_EQ(count, 7);
+        EXPECT_EQ(ctrl_.MakeFirstPlayInfo(), 100);  // nothing left open
+    }
 }
 
 TEST_F(RecordPlayTest, DeleteRecRemovesClosedFilesOnly) {
