@@ -34,3 +34,38 @@ cjpeg -grayscale -progressive -outfile "$out/grey_progressive.jpg" "$tmp/g17.pgm
 cjpeg -rgb -sample 1x1 -outfile "$out/rgb.jpg" "$c"
 head -c 400 "$out/baseline420.jpg" > "$out/truncated_sequential.jpg"
 head -c 500 "$out/progressive420.jpg" > "$out/truncated_progressive.jpg"
+
+# The live-frame seeds: the baseline picture's scan under a header the client
+# builds (model 0), and its own header sent ahead (models 11, 13 and 20);
+# "huge" seeds claim 16383 x 16383 pixels for the same few bytes of scan.
+python3 - "$out/baseline420.jpg" "$(dirname "$0")/corpus/live_frame" <<'PY'
+import os, struct, sys
+jpeg = open(sys.argv[1], "rb").read()
+out = sys.argv[2]
+os.makedirs(out, exist_ok=True)
+# Walk to the end of the start-of-scan segment; the scan runs to FF D9.
+pos, sof = 2, None
+while True:
+    marker, length = jpeg[pos + 1], struct.unpack(">H", jpeg[pos + 2:pos + 4])[0]
+    if marker == 0xC0:
+        sof = pos
+    pos += 2 + length
+    if marker == 0xDA:
+        break
+header, scan = jpeg[:pos], jpeg[pos:-2]
+height, width = struct.unpack(">HH", jpeg[sof + 5:sof + 9])
+
+def seed(name, selector, w, h, camera_header, data):
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(bytes([selector]) + struct.pack("<HHH", w, h, len(camera_header)) +
+                camera_header + data)
+
+huge = bytearray(header)
+huge[sof + 5:sof + 9] = struct.pack(">HH", 16383, 16383)
+seed("model0", 0x40, width, height, b"", scan)
+seed("model0_huge", 0x40, 16383, 16383, b"", scan)
+seed("model11", 0x41, width, height, header, scan + b"\xff\xd9")
+seed("model13", 0x42, width, height, header, scan + b"\xff\xd9")
+seed("model20", 0x43, width, height, header, scan + b"\xff\xd9")
+seed("model20_huge", 0x43, width, height, bytes(huge), scan + b"\xff\xd9")
+PY

@@ -80,7 +80,9 @@ void EventLoop::DeliverTimers() {
             t.due_us = now + uint64_t(t.interval_ms) * 1000u;
         }
     }
-    for (auto& [window, id] : due) {
+    for (const auto& entry : due) {
+        HeadlessWindow* const window = entry.first;
+        const uint32_t id = entry.second;
         bool still = std::any_of(timers_.begin(), timers_.end(),
                                  [&](const Timer& t) { return t.window == window && t.id == id; });
         if (still) window->handler()->OnTimer(id);

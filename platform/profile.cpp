@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -88,7 +90,10 @@ int32_t GetProfileInt(const std::string& path, const std::string& section, const
     const std::string missing = "\x01missing";
     std::string v = GetProfileString(path, section, key, missing);
     if (v == missing) return fallback;
-    return int32_t(std::strtol(v.c_str(), nullptr, 10));
+    // A number beyond 32 bits reads as the nearest one that fits, not as
+    // whatever its low bits happen to be.
+    const long long n = std::strtoll(v.c_str(), nullptr, 10);
+    return int32_t(std::clamp<long long>(n, INT32_MIN, INT32_MAX));
 }
 
 bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,

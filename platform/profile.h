@@ -14,7 +14,8 @@ std::string GetProfileString(const std::string& path, const std::string& section
                              const std::string& key, const std::string& fallback);
 
 // The leading decimal number of the value (an optional sign, then digits);
-// fallback when the key is missing, 0 when the value does not start with one.
+// fallback when the key is missing, 0 when the value does not start with one;
+// a number beyond the 32-bit range gives INT32_MIN or INT32_MAX.
 int32_t GetProfileInt(const std::string& path, const std::string& section, const std::string& key,
                       int32_t fallback);
 

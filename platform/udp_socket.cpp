@@ -60,6 +60,17 @@ bool UdpSocket::SetBufferSizes(int send_bytes, int receive_bytes) {
     return setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_bytes, sizeof receive_bytes) == 0 && ok;
 }
 
+bool UdpSocket::SetReceiveBuffer(int bytes) {
+    return setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
+int UdpSocket::ReceiveBuffer() const {
+    int bytes = 0;
+    socklen_t length = sizeof bytes;
+    if (getsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) return 0;
+    return bytes;
+}
+
 bool UdpSocket::SetReuseAddress() {
     int one = 1;
     bool ok = setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0;

@@ -30,6 +30,10 @@ class UdpSocket {
 
     bool SetNonBlocking();
     bool SetBufferSizes(int send_bytes, int receive_bytes);
+    bool SetReceiveBuffer(int bytes);
+    // The receive buffer as the kernel accounts it (twice what it granted,
+    // which is at most net.core.rmem_max); 0 on error.
+    int ReceiveBuffer() const;
     bool SetReuseAddress();
     bool SetBroadcast();
     bool Bind(uint32_t host_order_address, uint16_t port);

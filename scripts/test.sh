@@ -4,6 +4,8 @@
 # every test inside an isolated network namespace. Then the threaded parts and
 # the namespace tests (push mode, searches) run again under ThreadSanitizer.
 #   KEST_TSAN=0 skips the ThreadSanitizer pass.
+#   KEST_FUZZ_REPLAY=1 also builds the clang fuzz preset and replays every
+#   fuzz corpus (scripts/fuzz.sh; a few minutes more).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,4 +35,8 @@ if [ "${KEST_TSAN:-1}" != 0 ]; then
     cmake --preset tsan >/dev/null
     cmake --build --preset tsan -j"$jobs" --target threads_tests
     run_ctest tsan -L 'threads|netns'
+fi
+
+if [ "${KEST_FUZZ_REPLAY:-0}" != 0 ]; then
+    bash scripts/fuzz.sh
 fi

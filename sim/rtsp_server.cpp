@@ -279,7 +279,8 @@ void RtspServer::Answer(Connection& c, const std::string& request) {
 
     int status = 200;
     std::string headers, body;
-    const bool known_session = !c.session.empty() && session == c.session;
+    const bool known_session =
+        !c.session.empty() && (session == c.session || (!config_.setup_session && session.empty()));
     const bool names_presentation = url.find(std::string("/") + kPresentation) != std::string::npos;
     if (forced > 0) {
         status = forced;
@@ -304,9 +305,11 @@ void RtspServer::Answer(Connection& c, const std::string& request) {
         } else {
             c.client_port = uint16_t(std::strtoul(transport.c_str() + at + 12, nullptr, 10));
             if (c.session.empty()) c.session = std::to_string(next_session_++);
-            headers = "Session: " + c.session + "\r\nTransport: RTP/AVP;unicast;client_port=" +
-                      transport.substr(at + 12, transport.find(';', at) - at - 12) +
-                      ";server_port=" + ServerPorts() + "\r\n";
+            if (config_.setup_session) headers = "Session: " + c.session + "\r\n";
+            headers += "Transport: RTP/AVP;unicast;client_port=" +
+                       transport.substr(at + 12, transport.find(';', at) - at - 12);
+            if (config_.setup_server_port) headers += ";server_port=" + ServerPorts();
+            headers += "\r\n";
         }
     } else if (method == "PLAY" || method == "PAUSE" || method == "TEARDOWN") {
         if (c.session.empty()) {

@@ -31,7 +31,11 @@ struct RtspServerConfig {
     bool loop = false;          // start the stream again at its end
     size_t max_payload = 1400;  // RTP payload bytes per datagram
     uint32_t first_session = 12345678;
-    std::string server_port;  // the Transport's server_port; "": the sending socket's ports
+    std::string server_port;        // the Transport's server_port; "": the sending socket's ports
+    bool setup_server_port = true;  // false: the SETUP reply's Transport names no server_port
+    // false: the SETUP reply has no Session header, and requests without a
+    // session are taken as the connection's own.
+    bool setup_session = true;
 };
 
 // What has been streamed since the last PLAY from the start.

@@ -1,5 +1,6 @@
 #include "sim/stream.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -73,6 +74,33 @@ FrameData MakeFrame(Simulator& sim, StreamState& st) {
             CameraHeader(sim.model_code(), picture.tables, st.reverse, st.motion, set, detect);
         frame.data.push_back(0xFF);
         frame.data.push_back(0xD9);
+        if (!st.header_comment) {
+            // The comment segment follows the start marker and the JFIF segment.
+            for (size_t i = 2; i + 4 <= frame.header.size();) {
+                const size_t length = size_t(frame.header[i + 2]) << 8 | frame.header[i + 3];
+                if (frame.header[i + 1] == 0xFE) {
+                    frame.header.erase(frame.header.begin() + long(i),
+                                       frame.header.begin() + long(i + 2 + length));
+                    break;
+                }
+                i += 2 + length;
+            }
+        }
+        if (st.claimed_width && st.claimed_height) {
+            // The frame header's height and width, 5 bytes after its marker.
+            for (size_t i = 0; i + 9 <= frame.header.size(); ++i) {
+                if (frame.header[i] != 0xFF || frame.header[i + 1] != 0xC0) continue;
+                frame.header[i + 5] = uint8_t(st.claimed_height >> 8);
+                frame.header[i + 6] = uint8_t(st.claimed_height);
+                frame.header[i + 7] = uint8_t(st.claimed_width >> 8);
+                frame.header[i + 8] = uint8_t(st.claimed_width);
+                break;
+            }
+        }
+    }
+    if (st.pad_to_packets > 0) {
+        const size_t payload = size_t(std::max(1, std::min(st.payload, kMaxPayload)));
+        frame.data.resize(std::max(frame.data.size(), size_t(st.pad_to_packets) * payload), 0);
     }
     return frame;
 }
@@ -87,8 +115,8 @@ std::vector<uint8_t> Packet(const StreamState& st, uint16_t sequence, uint16_t c
                  (st.tilt_limit ? 1 : 0) << 3 | (st.motor_moving ? 1 : 0) << 4 |
                  (st.initial_moving ? 1 : 0) << 6 | (st.zoom & 0xFF) << 8);
     StoreU16(&p[6], flags);
-    StoreU16(&p[8], uint16_t(st.width));
-    StoreU16(&p[10], uint16_t(st.height));
+    StoreU16(&p[8], uint16_t(st.claimed_width ? st.claimed_width : st.width));
+    StoreU16(&p[10], uint16_t(st.claimed_height ? st.claimed_height : st.height));
     StoreU16(&p[12], uint16_t(st.pan));
     StoreU16(&p[14], uint16_t(st.tilt));
     StoreU16(&p[16], uint16_t(number));
@@ -153,6 +181,9 @@ void Poll(Simulator& sim, const Request& request, Response& response) {
     ByteReader body = request.body;
     body.Skip(8);
     st.picture_id = body.U16();
+    st.client_ip = request.datagram.from_ip;
+    st.client_port = request.datagram.from_port;
+    st.client_sequence = request.sequence;
 
     int status = 1;
     if (st.mpeg_mode && request.code == 129) {
@@ -298,6 +329,19 @@ void PushFrame(Simulator& sim) {
     ++push.frames_pushed;
 }
 
+// A datagram from the camera's own port that answers nothing the client asked.
+void Flood(Simulator& sim) {
+    std::lock_guard lock(sim.state_mutex());
+    StreamState& st = sim.State<StreamState>();
+    if (st.flood_left <= 0 || st.client_ip == 0) return;
+    --st.flood_left;
+    ++st.flood_sent;
+    std::vector<uint8_t> d(kPacketHeader, 0);
+    StoreU16(&d[0], uint16_t(st.client_sequence ^ 0x8000));
+    StoreU16(&d[2], 252);
+    sim.SendTo(st.client_ip, st.client_port, d);
+}
+
 }  // namespace
 
 std::vector<uint8_t> CameraHeader(int model, const std::vector<uint8_t>& tables, int reverse,
@@ -335,6 +379,7 @@ void RegisterStream(Simulator& sim) {
     sim.Register(129, Poll);
     sim.Register(131, MulticastStart);
     sim.Every(5, PushFrame);
+    sim.Every(10, Flood);
     // scmd_set_jpeg_mode: +12 picture mode, +14 frame-rate index. The stream
     // notes them; the imaging commands, when present, answer.
     sim.Wrap(112, [](Simulator& s, const Request& r, Response& out, const Handler& previous) {

@@ -46,6 +46,20 @@ struct StreamState {
     int stop_after_frames = -1;  // stop answering polls after this many frames
     uint32_t poll_delay_ms = 0;
     bool preencoded = false;  // serve a few frames encoded once (benchmarks)
+    // The packets (and a camera's own header) claim this picture size while
+    // the scan stays the real picture's: a hostile camera. 0: the real size.
+    int claimed_width = 0;
+    int claimed_height = 0;
+    int pad_to_packets = 0;      // the frame's data filled up to this many full packets
+    bool header_comment = true;  // false: the camera's own header has no comment
+    // A camera that keeps talking: every 10 ms a datagram with a sequence
+    // number no request carries goes to the client that polled last, until
+    // flood_left is used up.
+    int flood_left = 0;
+    uint32_t flood_sent = 0;
+    uint32_t client_ip = 0;
+    uint16_t client_port = 0;
+    uint16_t client_sequence = 0;
 
     // What was sent.
     uint16_t picture_id = 0;

@@ -399,9 +399,14 @@ class CKestPropPage final : public ComObject {
     std::string_view ProgId() const override { return kProgId; }
 };
 
+// The largest still picture ShowJpegFile shows: 4096 x 4096 pixels. The size
+// in the frame header is checked before decoding, so a small file that
+// claims a huge picture costs nothing.
+constexpr uint64_t kLargestStillPixels = 4096ull * 4096ull;
+
 // Decodes a still picture through the decoder plug-in: top-down rows of
-// blue-green-red pixels, as the drawing surfaces hold them. False when the plug-in is missing or
-// the file is not a 24-bit picture.
+// blue-green-red pixels, as the drawing surfaces hold them. False when the plug-in is missing,
+// the picture is larger than kLargestStillPixels or the file is not a 24-bit picture.
 bool DecodeStillPicture(std::span<const uint8_t> jpeg, int& width, int& height,
                         std::vector<uint8_t>& pixels);
 

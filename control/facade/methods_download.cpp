@@ -54,17 +54,25 @@ bool DecodeStillPicture(std::span<const uint8_t> jpeg, int& width, int& height,
                         std::vector<uint8_t>& pixels) {
     const PicdecBinding& picdec = ProcessPicdec();
     if (!picdec.can_decode() || jpeg.empty() || jpeg.size() > size_t(LONG_MAX)) return false;
+    const char* data = reinterpret_cast<const char*>(jpeg.data());
+    PicdecPictureInfo size{};
+    const int read = picdec.get_picture_info(data, long(jpeg.size()), PICDEC_INPUT_MEMORY, &size);
+    std::free(size.comment);
+    if (read != PICDEC_OK || size.width <= 0 || size.height <= 0 ||
+        uint64_t(size.width) * uint64_t(size.height) > kLargestStillPixels) {
+        return false;
+    }
     void* info = nullptr;
     void* bits = nullptr;
     const int result =
-        picdec.get_picture(reinterpret_cast<const char*>(jpeg.data()), long(jpeg.size()),
-                           PICDEC_INPUT_MEMORY, &info, &bits, nullptr, 0);
+        picdec.get_picture(data, long(jpeg.size()), PICDEC_INPUT_MEMORY, &info, &bits, nullptr, 0);
     bool ok = false;
     if (result == PICDEC_OK && info && bits) {
         PicdecBitmapInfoHeader header{};
         std::memcpy(&header, info, sizeof header);
         // Only 24-bit pictures are shown; rows come bottom-up, padded to 4 bytes.
-        if (header.bit_count == 24 && header.width > 0 && header.height > 0) {
+        if (header.bit_count == 24 && header.width > 0 && header.height > 0 &&
+            uint64_t(header.width) * uint64_t(header.height) <= kLargestStillPixels) {
             const size_t row = (size_t(header.width) * 3 + 3) & ~size_t(3);
             platform::Surface surface;
             if (surface.Reset(header.width, header.height, false) &&

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 
@@ -52,8 +53,9 @@ void CKestCtrl::RecordNewImage() {
     const auto time = rec::ParsePictureTime(picture);
     const std::string camera_text;
     if (record_play_->AppendPicture(recording_, picture, &camera_text, time ? &*time : nullptr,
-                                    camera_->model_code()) == 0) {
-        // The manager posted StopRec(0, 0) when the disk is full.
+                                    camera_->model_code(), camera_->presented_reverse()) == 0) {
+        // The manager posted StopRec(0, 0): the disk is full or the picture
+        // could not be written.
         record_play_->StopRecording(recording_, 0);
         recording_ = nullptr;
         if (window_) window_->Invalidate();
@@ -107,7 +109,8 @@ int16_t CKestCtrl::InitPlayRec(const std::string& Filename, int32_t& DataCount) 
     if (!reader) return kResultFileFailed;
     rec::RecTime first, last;
     uint32_t count = 0;
-    if (!record_play_->FirstFile(reader, first, last, count)) {
+    // A count a host would read as negative belongs to a damaged header.
+    if (!record_play_->FirstFile(reader, first, last, count) || count > uint32_t(INT32_MAX)) {
         record_play_->ClosePlayback(reader);
         return kResultFileFailed;
     }

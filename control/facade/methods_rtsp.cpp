@@ -41,8 +41,9 @@ int16_t CKestCtrl::StartStreaming() {
     const rtsp::SetupValues setup = rtsp::SplitHeaderValues(header_values);
     rtsp_session_ = setup.session;
 
-    // The receiver binds RtpRecvPort whatever the server port is. A receiver
-    // that cannot bind would leave a stream that nobody records.
+    // The receiver binds RtpRecvPort whatever the server port is, so a reply
+    // without server_port (or without Session) still goes on to PLAY. A
+    // receiver that cannot bind would leave a stream that nobody records.
     const int32_t rtp_open =
         rtp_->RtpOpen(address, setup.server_port, std::to_string(rtp_recv_port_));
     if (rtp_open != 0 && rtp_open != kRtpAlreadyOpen) return kResultFailed;

@@ -68,8 +68,10 @@ void Discovery(std::vector<MemberInfo>& lib) {
         "Reads the recipient list: Count recipients, 12-byte records into AlarmList (Size bytes).",
         "cl_alarm_get_list",
         "7 no address; 1 session cannot be opened; "
-        "0 done: Count is the camera's number of recipients, at most Size / 12 records copied; "
-        "2 refused (status 1); 5 no camera object, no reply or any other status"));
+        "0 done: Count is the number of recipients whose records the reply holds, at most "
+        "Size / 12 records copied; "
+        "2 refused (status 1); 5 no camera object, no reply, a negative count or any other "
+        "status"));
     lib.push_back(Method<&CKestCtrl::AlarmDeregisterIndirect>(
         95, "AlarmDeregisterIndirect", {{"IPAddress", 4}, {"Port"}},
         "Removes another recipient, given its 4 address bytes and port.",

@@ -155,7 +155,8 @@ void Imaging(std::vector<MemberInfo>& lib) {
             "0 done: the list written to the local file FilePass, FileCount set (0 when the camera "
             "has no files); "
             "2 refused (acknowledgement word 2); 6 acknowledgement word 0; "
-            "5 no camera object, no reply, pages lost or any other word"),
+            "5 no camera object, no reply, pages lost, a count above 2147483647 or any other "
+            "word"),
         Method<&C::GetLocalRecFile>(
             48, "GetLocalRecFile",
             {{"Filename"}, {"BurstCount"}, {"BurstInterval"}, {"FileGetTimeOut"}},

@@ -24,7 +24,8 @@ void Recording(std::vector<MemberInfo>& lib) {
     lib.push_back(Method<&CKestCtrl::InitPlayRec>(
         65, "InitPlayRec", {{"Filename"}, {"DataCount"}},
         "Opens the recordings a name or pattern matches; DataCount is the first one's count.", "",
-        "9 a playback is open; 4 nothing playable matches, or its header cannot be read; "
+        "9 a playback is open; 4 nothing playable matches, or its header cannot be read or "
+        "holds a count above 2147483647; "
         "0 open, DataCount set"));
     lib.push_back(Method<&CKestCtrl::MakeFirstPlayInfo>(
         66, "MakeFirstPlayInfo", {}, "Empties the play information and reads the first picture.",
@@ -46,7 +47,8 @@ void Recording(std::vector<MemberInfo>& lib) {
         "Shows a JPEG file as a still picture; an empty name returns to live pictures.", "",
         "0 shown, or back to live pictures for an empty Filename; "
         "4 the file is missing, empty or unreadable; "
-        "5 the file is too large or the picture cannot be decoded"));
+        "5 the file is too large, the picture is larger than 4096 x 4096 pixels or cannot be "
+        "decoded"));
 }
 
 }  // namespace kest::rows

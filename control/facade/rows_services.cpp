@@ -198,7 +198,8 @@ void Services(std::vector<MemberInfo>& lib) {
             "100 SendCommandSize negative, above 1460 or beyond the SendCommand buffer (before any "
             "traffic); "
             "7 no address; 1 session cannot be opened; "
-            "0 done, the answer in AckCommand and AckCommandSize; 2 result 1; 6 result 2 or 5; "
+            "0 done, the answer in AckCommand and AckCommandSize (the camera's size, never more "
+            "than the bytes received); 2 result 1; 6 result 2 or 5; "
             "100 result 3 or 4; 5 no camera object, no reply or any other result"),
         Method<&CKestCtrl::SetFTPInit>(
             103, "SetFTPInit", {{"Enable"}, {"ServerPort"}, {"IPAddress", 4}, {"FTPSetting", 164}},

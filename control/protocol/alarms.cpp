@@ -1,5 +1,6 @@
 #include "control/protocol/alarms.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kest::protocol {
@@ -64,12 +65,15 @@ int32_t cl_alarm_get_list(CommandChannel& channel, int16_t& count, std::span<uin
     const int32_t status = Status(channel, 2308, {}, reply, "cl_alarm_get_list");
     if (status != 0) return status;
     const int16_t number = int16_t(LoadU16(&reply.bytes[6]));
-    count = number;
-    // Records come from +8; as many as the caller's buffer holds, and never
-    // past the end of the reply buffer.
+    if (number < 0) return kBadReply;
+    // The count is what the reply holds: records come from +8, and a camera
+    // that announces more than it sent does not make the host read further.
+    const size_t in_reply = reply.length > 8 ? (reply.length - 8) / kAlarmRecordSize : 0;
+    const size_t received = std::min(size_t(number), in_reply);
+    count = int16_t(received);
+    // As many as the caller's buffer holds.
     const size_t fit = list.size() / kAlarmRecordSize;
-    const size_t in_reply = (reply.bytes.size() - 8) / kAlarmRecordSize;
-    for (size_t i = 0; i < fit && i < in_reply && int(i) < number; ++i) {
+    for (size_t i = 0; i < fit && i < received; ++i) {
         std::memcpy(list.data() + i * kAlarmRecordSize, &reply.bytes[8 + i * kAlarmRecordSize],
                     kAlarmRecordSize);
     }

@@ -23,8 +23,9 @@ int32_t cl_alarm_get_count(CommandChannel& channel, int16_t& count);
 int32_t cl_alarm_set_init(CommandChannel& channel,
                           std::span<const uint8_t, kAlarmSettingSize> setting);
 int32_t cl_alarm_get_init(CommandChannel& channel, std::span<uint8_t, kAlarmSettingSize> setting);
-// With status 0: count = the number of recipients, and as many 12-byte
-// records as fit list are copied into it.
+// With status 0: count = the number of recipients whose 12-byte records the
+// reply holds (never more than it announces), and as many as fit list are
+// copied into it. A negative number gives -30.
 int32_t cl_alarm_get_list(CommandChannel& channel, int16_t& count, std::span<uint8_t> list);
 int32_t cl_alarm_deregist_indirect(CommandChannel& channel, const uint8_t address[4],
                                    uint16_t port);

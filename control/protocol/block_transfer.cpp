@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -102,24 +103,6 @@ class ReplyWaitRestore {
     uint32_t saved_;
 };
 
-// A burst arrives faster than the caller's thread may be scheduled; the
-// command socket's usual 64 KiB would drop pages (and cost a resend each)
-// whenever the thread stalls for a millisecond. The transfer takes a larger
-// receive buffer while it runs.
-class BurstBuffer {
-  public:
-    static constexpr int kBurstReceiveBytes = 4 * 1024 * 1024;
-    explicit BurstBuffer(CommandChannel& channel) : channel_(channel) {
-        channel_.socket().SetBufferSizes(kSocketBufferSize, kBurstReceiveBytes);
-    }
-    ~BurstBuffer() { channel_.socket().SetBufferSizes(kSocketBufferSize, kSocketBufferSize); }
-    BurstBuffer(const BurstBuffer&) = delete;
-    BurstBuffer& operator=(const BurstBuffer&) = delete;
-
-  private:
-    CommandChannel& channel_;
-};
-
 class Transfer {
   public:
     Transfer(CommandChannel& channel, const TransferKind& kind, const TransferOptions& options,
@@ -166,9 +149,13 @@ int32_t Transfer::Run(std::span<const uint8_t> start_params, uint32_t page_wait,
                       const std::string& local_file) {
     CommandHold hold(channel_);
     ReplyWaitRestore restore(channel_);
-    BurstBuffer burst_buffer(channel_);
+    BurstReceiveBuffer burst_buffer(channel_);
     if (int32_t r = Start(start_params, page_wait); r != 1) return r;
     if (kind_.counts_files && report_.announced == 0) return kNoFiles;
+    // A count that a host would read as negative is no count.
+    if (kind_.counts_files && report_.announced > uint32_t(INT32_MAX)) {
+        return Fail(kTransferFailed);
+    }
     if (kind_.has_header) {
         if (int32_t r = ReceiveHeader(); r != 0) return r;
     }
@@ -356,7 +343,9 @@ int32_t FetchFileList(CommandChannel& channel, const std::string& local_file, in
         .U16(0);
     Transfer transfer(channel, kFileList, options, report);
     const int32_t r = transfer.Run(params, channel.reply_wait(), local_file);
-    if (report.ack_word == 1) file_count = int32_t(report.announced);
+    if (report.ack_word == 1 && report.announced <= uint32_t(INT32_MAX)) {
+        file_count = int32_t(report.announced);
+    }
     return r;
 }
 

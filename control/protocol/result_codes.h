@@ -17,6 +17,7 @@ enum CommandResult : int32_t {
     kNonBlocking = -7,
     kOutOfRange = -10,
     kResendZero = -20,        // scmd_resend_page answered 0
+    kBadReply = -30,          // the reply holds a value that cannot be right (a negative count)
     kFrameSizeZero = -41,     // scmd_set_frame_size answered a zero size code
     kScaleFactorZero = -53,   // scmd_set_scale_factor answered a zero factor
     kHttpPortRejected = -70,  // scmd_set_http_port: status 2

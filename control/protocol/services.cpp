@@ -233,11 +233,14 @@ int32_t scmd_pass_through_cmd(CommandChannel& channel, int16_t port, int16_t cou
     }
     // A datagram too short to hold the result byte is no answer.
     if (reply.length < 6) return kNoReply;
-    answer.ack_size = int16_t(reply.bytes[7] | (reply.bytes[8] << 8));
     constexpr size_t kAckData = 12;
     const size_t received = reply.length > kAckData ? reply.length - kAckData : 0;
     answer.copied = std::min(received, ack.size());
     if (answer.copied) std::memcpy(ack.data(), &reply.bytes[kAckData], answer.copied);
+    // The size the camera states, but never more than the bytes it sent: a
+    // host reads that many from its buffer.
+    const int16_t stated = int16_t(reply.bytes[7] | (reply.bytes[8] << 8));
+    answer.ack_size = int16_t(std::clamp<int64_t>(stated, 0, int64_t(received)));
     return reply.bytes[5];
 }
 

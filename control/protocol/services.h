@@ -108,10 +108,10 @@ int32_t scmd_set_port_config(CommandChannel& channel, int16_t port, int16_t devi
                              std::span<const uint8_t, 12> setting);
 
 // scmd_pass_through_cmd (238): sends the data bytes to a control port and
-// waits timeout_ms for the answer. The result is reply byte 5; ack_size is
-// the value at +7; the reply's bytes from +12 are copied into ack, at most its
-// length, and copied says how many. -10 without traffic for more than 1460
-// bytes; -1 without a reply or with one too short to carry its result.
+// waits timeout_ms for the answer. The result is reply byte 5; the reply's
+// bytes from +12 are copied into ack, at most its length, and copied says how
+// many; ack_size is the value at +7, within 0 and the data bytes received. -10 without traffic for
+// more than 1460 bytes; -1 without a reply or with one too short to carry its result.
 struct PassThroughAnswer {
     int16_t ack_size = 0;
     size_t copied = 0;

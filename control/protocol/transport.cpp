@@ -85,16 +85,19 @@ uint16_t CommandChannel::NextSequence() {
     return seq;
 }
 
-int32_t CommandChannel::Wait(Reply& reply, uint32_t wait_ms) {
+int32_t CommandChannel::Wait(Reply& reply, uint32_t wait_ms, const std::atomic<int>* cancel) {
     const uint16_t expected = current_sequence_.load();
-    uint32_t t0 = platform::TickCount();
+    const uint32_t begin = platform::TickCount();
+    const uint64_t limit = uint64_t(wait_ms) * kWaitStretchLimit;
+    uint32_t t0 = begin;
     for (;;) {
+        if (cancel && cancel->load()) return -1;
         sockaddr_in from{};
         size_t n = 0;
         switch (socket_.ReceiveFrom(reply.bytes.data(), reply.bytes.size(), n, from)) {
             case platform::UdpSocket::Receive::kWouldBlock: {
-                const uint32_t waited = platform::TickCount() - t0;
-                if (waited >= wait_ms) {
+                const uint32_t now = platform::TickCount();
+                if (now - t0 >= wait_ms || now - begin >= limit) {
                     TraceFailure("cl_rack_ack");
                     return -1;
                 }
@@ -108,23 +111,40 @@ int32_t CommandChannel::Wait(Reply& reply, uint32_t wait_ms) {
             case platform::UdpSocket::Receive::kData:
                 break;
         }
-        // Only the camera's own address may answer; anyone else could otherwise
-        // stall the session or redirect it.
-        if (ntohl(from.sin_addr.s_addr) != camera_ip_) continue;
+        // Only the camera's own address and port may answer; anyone else could
+        // otherwise stall the session or redirect it.
+        if (ntohl(from.sin_addr.s_addr) != camera_ip_ || ntohs(from.sin_port) != camera_port_) {
+            continue;
+        }
         // Reply fields past the datagram read as zero.
         std::fill(reply.bytes.begin() + long(n), reply.bytes.end(), uint8_t(0));
         reply.length = n;
         if (n >= 2 && reply.sequence() == expected) return int32_t(n);
+        // Another sequence number restarts the wait, within the stretch limit.
         t0 = platform::TickCount();
+        if (t0 - begin >= limit) {
+            TraceFailure("cl_rack_ack");
+            return -1;
+        }
     }
 }
 
-int32_t CommandChannel::ReceiveReply(Reply& reply) {
-    return Wait(reply, reply_wait_.load()) < 0 ? -1 : 0;
+int32_t CommandChannel::ReceiveReply(Reply& reply, const std::atomic<int>* cancel) {
+    return Wait(reply, reply_wait_.load(), cancel) < 0 ? -1 : 0;
 }
 
-int32_t CommandChannel::ReceiveReplyCounted(Reply& reply) {
-    return Wait(reply, reply_wait_.load());
+int32_t CommandChannel::ReceiveReplyCounted(Reply& reply, const std::atomic<int>* cancel) {
+    return Wait(reply, reply_wait_.load(), cancel);
+}
+
+int CommandChannel::SetReceiveBuffer(int bytes) {
+    if (!socket_.is_open()) return 0;
+    socket_.SetReceiveBuffer(bytes);
+    return socket_.ReceiveBuffer();
+}
+
+int CommandChannel::receive_buffer() const {
+    return socket_.is_open() ? socket_.ReceiveBuffer() : 0;
 }
 
 void CommandChannel::LockCommands(int mode) {
@@ -173,8 +193,9 @@ int32_t CommandChannel::Exchange(const CommandInfo& command, std::span<const uin
         return -1;
     }
     const uint32_t wait = options.own_reply_wait ? options.reply_wait_ms : reply_wait_.load();
-    while (Wait(reply, wait) < 0) {
-        if (!WithinWindow(start, platform::TickCount(), retry_window_.load())) {
+    while (Wait(reply, wait, options.cancel) < 0) {
+        if ((options.cancel && options.cancel->load()) ||
+            !WithinWindow(start, platform::TickCount(), retry_window_.load())) {
             unlock();
             return -1;
         }

@@ -27,6 +27,17 @@ constexpr size_t kRequestBufferSize = 1536;  // the longest request: a 1460-byte
 constexpr size_t kHeaderSize = 4;            // sequence, code
 constexpr size_t kLongHeaderSize = 12;       // sequence, code, password block
 constexpr int kSocketBufferSize = 65534;
+// An unrelated datagram from the camera restarts the reply wait, but one wait
+// never lasts longer than this many reply waits in all: a camera that keeps
+// talking cannot hold a command (or a stop) for as long as it talks.
+constexpr uint32_t kWaitStretchLimit = 4;
+// The retry window that "KEST.INI" may set, in milliseconds; values outside
+// are clamped to it.
+constexpr int32_t kMaxRetryWindowMs = 60000;
+// A retry window from the settings: below 0 is 0, above the limit the limit.
+constexpr uint32_t ClampRetryWindow(int32_t ms) {
+    return uint32_t(ms < 0 ? 0 : ms > kMaxRetryWindowMs ? kMaxRetryWindowMs : ms);
+}
 constexpr uint16_t kStartFlag = 0x8000;  // bit 15 of the reply's second word
 constexpr uint16_t kClearStartFlagCode = 176;
 
@@ -82,10 +93,12 @@ class CommandChannel {
 
     // Waits for the reply to the current sequence: 0, or -1 after the reply
     // wait. A datagram from the camera with another sequence restarts the
-    // wait; one from any other address is dropped and changes nothing.
-    int32_t ReceiveReply(Reply& reply);
+    // wait (up to kWaitStretchLimit reply waits in all); one from any other
+    // address or port is dropped and changes nothing. A set cancel flag ends
+    // the wait at once with -1.
+    int32_t ReceiveReply(Reply& reply, const std::atomic<int>* cancel = nullptr);
     // The same wait; the matching datagram's byte count, or -1.
-    int32_t ReceiveReplyCounted(Reply& reply);
+    int32_t ReceiveReplyCounted(Reply& reply, const std::atomic<int>* cancel = nullptr);
 
     // 0 nothing, 1 wait for the command lock, 2 release it.
     void LockCommands(int mode);
@@ -98,6 +111,8 @@ class CommandChannel {
         // channel's value stays as it is for every other command.
         bool own_reply_wait = false;
         uint32_t reply_wait_ms = 0;
+        // When set, ends the exchange (-1) without a further wait or resend.
+        const std::atomic<int>* cancel = nullptr;
     };
     // One command: 0 with the reply filled, or -1.
     int32_t Exchange(const CommandInfo& command, std::span<const uint8_t> params, Reply& reply,
@@ -113,6 +128,11 @@ class CommandChannel {
     // Bytes sent or -1.
     ssize_t SendRaw(const void* data, size_t len);
 
+    // Sets the socket's receive buffer; the kernel may grant less (its
+    // net.core.rmem_max). The buffer the socket has now, or 0.
+    int SetReceiveBuffer(int bytes);
+    int receive_buffer() const;
+
     platform::UdpSocket& socket() { return socket_; }
     uint32_t camera_ip() const { return camera_ip_; }
     uint16_t camera_port() const { return camera_port_; }
@@ -120,7 +140,7 @@ class CommandChannel {
   private:
     int32_t Send(const CommandInfo& command, std::span<const uint8_t> params,
                  const std::array<uint8_t, 8>& password);
-    int32_t Wait(Reply& reply, uint32_t wait_ms);
+    int32_t Wait(Reply& reply, uint32_t wait_ms, const std::atomic<int>* cancel);
 
     std::shared_ptr<platform::NamedSemaphore> command_lock_;
     platform::UdpSocket socket_;
@@ -134,6 +154,25 @@ class CommandChannel {
     std::atomic<uint32_t> retry_window_{0};
     mutable std::mutex password_mutex_;
     std::array<uint8_t, 8> password_{};
+};
+
+// Widens the command socket's receive buffer while a burst is expected (the
+// packets of a picture, the pages of a block transfer): at the usual 64 KiB
+// the kernel drops whatever arrives while the receiving thread is not
+// running, and every drop costs a re-request. The usual size comes back at
+// the end of the scope.
+class BurstReceiveBuffer {
+  public:
+    static constexpr int kBytes = 4 * 1024 * 1024;
+    explicit BurstReceiveBuffer(CommandChannel& channel) : channel_(channel) {
+        channel_.SetReceiveBuffer(kBytes);
+    }
+    ~BurstReceiveBuffer() { channel_.SetReceiveBuffer(kSocketBufferSize); }
+    BurstReceiveBuffer(const BurstReceiveBuffer&) = delete;
+    BurstReceiveBuffer& operator=(const BurstReceiveBuffer&) = delete;
+
+  private:
+    CommandChannel& channel_;
 };
 
 }  // namespace kest::protocol

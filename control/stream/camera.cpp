@@ -147,7 +147,8 @@ std::array<uint8_t, 8> CKestCamera::ParseQuantRow(const std::string& value) {
 
 void CKestCamera::ReadSettings() {
     const std::string path = protocol::SettingsFilePath();
-    channel_.set_retry_window(uint32_t(platform::GetProfileInt(path, "udp", "retry", 0)));
+    channel_.set_retry_window(
+        protocol::ClampRetryWindow(platform::GetProfileInt(path, "udp", "retry", 0)));
     for (int table = 0; table < 2; ++table) {
         for (int row = 0; row < 8; ++row) {
             const std::string key =
@@ -310,26 +311,29 @@ size_t CKestCamera::CompleteFrame(const uint8_t* header, size_t header_length, s
     return kest::CompleteFrame({frame_.buffer, kReceiveBufferSize}, data_length, in);
 }
 
-void CKestCamera::DeliverFrame(PresentationWait wait) {
+bool CKestCamera::DeliverFrame(PresentationWait wait) {
     if (frame_.length == 0 || frame_.frame_number == last_delivered_frame_ ||
         frame_.receiving.load()) {
-        return;
+        return true;
     }
     // A frame the host cannot take yet is not even decoded.
     if (wait == PresentationWait::kTry && (!presentation_lock_ || !presentation_lock_->Wait(0))) {
-        return;
+        return true;
+    }
+    const size_t length = size_t(frame_.length);
+    int32_t width = 0, height = 0;
+    if (DecodePicture(frame_.buffer, length, &width, &height) == Decode::kTooLarge) {
+        if (wait == PresentationWait::kTry) LockPresentation(2);
+        return false;
     }
     frame_.frame_count++;
     frame_.busy.store(1);
-    const size_t length = size_t(frame_.length);
     // The motion fields of the frame itself, so the state reported after it
     // is its own; the lattices drawn are read again when it is rendered.
     const int32_t model = model_code();
     if (model == 11 || model == 20) {
         ParseFrameComment({frame_.buffer, length}, &motion_flag_, &motion_lattices_);
     }
-    int32_t width = 0, height = 0;
-    DecodeFrame(frame_.buffer, length, &width, &height);
     if (wait == PresentationWait::kWait) {
         LockPresentation(0);
         LockPresentation(1);  // reception goes on even when the wait times out
@@ -338,10 +342,11 @@ void CKestCamera::DeliverFrame(PresentationWait wait) {
     if (!PostToListeners(kNewImageMessage, 0, reinterpret_cast<intptr_t>(this))) {
         LockPresentation(2);
         frame_.busy.store(0);
-        return;
+        return true;
     }
     last_delivered_frame_ = frame_.frame_number;
     frame_.busy.store(0);
+    return true;
 }
 
 void CKestCamera::ReportReceiveEnd() {

@@ -93,10 +93,15 @@ class CKestCamera {
 
     // Decodes a complete JPEG file into the decoded picture (rows bottom-up,
     // 3 bytes a pixel), turned by 180 degrees when the frame record says
-    // reverse. False when the file gives no 24-bit picture that fits; the
-    // previous picture stays. width and height get the size of the last
-    // picture decoded.
-    bool DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height);
+    // reverse. The size its frame header claims is checked against the
+    // decoded picture's block first: a larger picture is never decoded
+    // (kTooLarge). Anything but kDecoded keeps the previous picture. width
+    // and height get the size of the last picture decoded.
+    enum class Decode { kDecoded, kTooLarge, kFailed };
+    Decode DecodePicture(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height);
+    bool DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height) {
+        return DecodePicture(jpeg, length, width, height) == Decode::kDecoded;
+    }
     // Hands the frame to the host: the JPEG file into the presented JPEG (not
     // when longer than its capacity: then there is none), a newly decoded
     // picture becomes the presented picture (the decoded picture's block then
@@ -112,6 +117,7 @@ class CKestCamera {
     const uint8_t* presented_picture() const { return presented_picture_.data(); }
     int32_t presented_width() const { return presented_width_; }
     int32_t presented_height() const { return presented_height_; }
+    bool presented_reverse() const { return presented_reverse_; }
     // The time stamp of the frame last rendered, from its comment.
     const FrameTime& presented_time() const { return presented_time_; }
     const platform::Surface& frame_surface() const { return frame_surface_; }
@@ -170,8 +176,10 @@ class CKestCamera {
     // The receive thread waits for the lock; the host's thread, which is the
     // one that releases it after NewImage, only tries it and drops the frame
     // while the previous one is still being shown.
+    // A frame whose picture claims more than the decoded picture's block
+    // holds is dropped before decoding, without NewImage: false.
     enum class PresentationWait { kWait, kTry };
-    void DeliverFrame(PresentationWait wait = PresentationWait::kWait);
+    bool DeliverFrame(PresentationWait wait = PresentationWait::kWait);
     // Push mode (host's thread): joins the group and port of the last
     // scmd_get_multicast_mode, allocates the receive buffer when the session
     // has none and reads "KEST.INI". 0, -201, -100, -5, -6, -7 or -3.

@@ -224,8 +224,8 @@ bool MulticastReceiver::TakePacket(const uint8_t* bytes, size_t length) {
     record.width = camera_.frame_state().width;
     record.height = camera_.frame_state().height;
     ++frames_completed_;
-    camera_.DeliverFrame(CKestCamera::PresentationWait::kTry);
-    camera_.ReportCameraState();
+    // A picture too large to show is dropped without a word to the host.
+    if (camera_.DeliverFrame(CKestCamera::PresentationWait::kTry)) camera_.ReportCameraState();
     return true;
 }
 

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "platform/byte_cursor.h"
 
@@ -244,6 +247,7 @@ std::optional<RecordComment> ParseRecordComment(std::span<const uint8_t> head) {
             out.reverse = s.Peek() == '1' ? 1 : 0;
         } else if (s.Key("timestamp")) {
             s.SkipEquals();
+            out.time_field_begin = s.pos();
             const auto t = ReadTime(s);
             if (!t) return std::nullopt;
             out.time = *t;
@@ -297,6 +301,25 @@ bool WriteSizeField(uint8_t* head, const RecordComment& comment, uint32_t size) 
     return true;
 }
 
+void WriteTimeField(uint8_t* head, const RecordComment& comment, const RecTime& time) {
+    const std::string digits = time.Digits();
+    std::memcpy(head + comment.time_field_begin, digits.data(),
+                std::min<size_t>(digits.size(), 17));
+}
+
+std::array<uint8_t, kOwnCommentSegmentSize> OwnComment(uint32_t size, int reverse,
+                                                       const RecTime& time) {
+    std::array<uint8_t, kOwnCommentSegmentSize> segment{};
+    char text[kOwnCommentTextSize + 1];
+    // Every field has a fixed width, so the text is always this long.
+    std::snprintf(text, sizeof text, "size = %10u; reverse = %c; timestamp = %.17s; camera = ;",
+                  size, reverse ? '1' : '0', time.Digits().c_str());
+    ByteWriter w(segment.data(), segment.size());
+    w.U8(0xFF).U8(0xFE).U8(0).U8(uint8_t(kOwnCommentTextSize + 2));
+    w.Bytes(text, kOwnCommentTextSize);
+    return segment;
+}
+
 bool ReadHeader(int fd, HeaderBytes& bytes) {
     return pread(fd, bytes.data(), bytes.size(), 0) == ssize_t(bytes.size());
 }
@@ -315,6 +338,17 @@ RecordStatus ReadRecordAt(int fd, uint64_t offset, uint64_t file_size, RecordCom
 }
 
 namespace {
+
+RecTime LocalTime(const timespec& when) {
+    std::tm local{};
+    localtime_r(&when.tv_sec, &local);
+    RecTime t;
+    t.year = uint16_t(local.tm_year + 1900), t.month = uint16_t(local.tm_mon + 1);
+    t.day = uint16_t(local.tm_mday), t.hour = uint16_t(local.tm_hour);
+    t.minute = uint16_t(local.tm_min), t.second = uint16_t(local.tm_sec);
+    t.millisecond = uint16_t(when.tv_nsec / 1000000);
+    return t;
+}
 
 struct Fd {
     int fd = -1;
@@ -367,14 +401,24 @@ bool RepairFile(const std::string& path, RepairReport& report, std::string& erro
     FileIndex index;
     index.file_size = uint64_t(st.st_size);
     Walk(f.fd, index.file_size, index);
+    if (header.Playable()) {
+        // Closed properly: its closing knew more than the walk does (a
+        // damaged record hides every one after it).
+        report = {header.count,         header.first,    header.last,
+                  index.end_of_records, index.file_size, true};
+        return true;
+    }
     if (index.records.empty()) return error = "no readable picture after the header", false;
-    header.count = uint32_t(index.records.size());
+    const uint32_t walked = uint32_t(index.records.size());
+    if (header.count < walked || header.count > uint32_t(INT32_MAX)) header.count = walked;
+    // Pictures whose time stamp has no date are dated by the file's last
+    // change, so that playback takes the recording.
+    const RecTime changed = LocalTime(st.st_mtim);
     header.first = index.records.front().comment.time;
     header.last = index.records.back().comment.time;
+    if (!header.first.Dated()) header.first = changed;
+    if (!header.last.Dated()) header.last = changed;
     header.first.day_of_week = header.last.day_of_week = 0;
-    if (!header.first.Dated() || !header.last.Dated()) {
-        return error = "the pictures carry no date", false;
-    }
     // Only the flag, the two times and the count are rewritten; the names
     // area stays as the file has it.
     HeaderBytes fixed = bytes;
@@ -385,7 +429,8 @@ bool RepairFile(const std::string& path, RepairReport& report, std::string& erro
     if (pwrite(f.fd, fixed.data(), fixed.size(), 0) != ssize_t(fixed.size()) || fsync(f.fd) != 0) {
         return error = std::strerror(errno), false;
     }
-    report = {header.count, header.first, header.last, index.end_of_records, index.file_size};
+    report = {header.count,         header.first,    header.last,
+              index.end_of_records, index.file_size, false};
     return true;
 }
 

@@ -82,6 +82,8 @@ struct RecordComment {
     // Where the size value stands in the record ("%10d" after "size ="), so
     // that a wrong size can be corrected in place: [begin, end).
     size_t size_field_begin = 0, size_field_end = 0;
+    // Where the 17 digits of the time stamp begin.
+    size_t time_field_begin = 0;
 };
 
 // Parses the comment of a record from its first bytes. Fails (nullopt) for
@@ -97,6 +99,16 @@ std::optional<RecTime> ParsePictureTime(std::span<const uint8_t> jpeg);
 // Writes a size right-aligned into the size field of a record head; false
 // when the field is too narrow for the number.
 bool WriteSizeField(uint8_t* head, const RecordComment& comment, uint32_t size);
+// Writes a time's 17 digits over the time stamp of a record head.
+void WriteTimeField(uint8_t* head, const RecordComment& comment, const RecTime& time);
+
+// The comment segment (marker, length, text) that the recorder gives a
+// picture without a comment it can use: the receive path's own text, with
+// the record's whole size, so playback and still pictures read it alike.
+constexpr size_t kOwnCommentTextSize = 73;
+constexpr size_t kOwnCommentSegmentSize = 4 + kOwnCommentTextSize;
+std::array<uint8_t, kOwnCommentSegmentSize> OwnComment(uint32_t size, int reverse,
+                                                       const RecTime& time);
 
 enum class RecordStatus { kOk, kEnd, kDamaged };
 
@@ -130,10 +142,16 @@ struct RepairReport {
     RecTime first, last;
     uint64_t end_of_records = 0;
     uint64_t file_size = 0;
+    // The header was complete already (the recording was closed): nothing
+    // was written, and the other fields are the header's own.
+    bool already_complete = false;
 };
-// Rewrites the header's flag, times and count from the pictures' comments.
-// Refuses (false, with error) a file whose magic or format mark is not this
-// format's or that holds no readable picture; no other byte is changed.
+// Rewrites the header's flag, times and count from the pictures' comments,
+// when the recording was never closed. A header that is complete already is
+// left as it is. A picture without a date is dated by the file's last change;
+// a count that a closing wrote is never lowered. Refuses (false, with error)
+// a file whose magic or format mark is not this format's or that holds no
+// readable picture; no other byte is changed.
 bool RepairFile(const std::string& path, RepairReport& report, std::string& error);
 
 }  // namespace kest::rec

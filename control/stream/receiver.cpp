@@ -35,25 +35,31 @@ int32_t SetJpegMode(CommandChannel& channel, int mode, int16_t index) {
 }
 
 // scmd_get_comp_data (128 or 129): +12 picture identifier. The loop holds the
-// command lock itself; the start flag is not acted on.
-int32_t PollFrame(CommandChannel& channel, uint16_t code, uint16_t picture_id, Reply& reply) {
+// command lock itself; the start flag is not acted on. A stop request ends
+// the exchange.
+int32_t PollFrame(CommandChannel& channel, uint16_t code, uint16_t picture_id, Reply& reply,
+                  const std::atomic<int>& stop) {
     uint8_t params[2];
     StoreU16(params, picture_id);
     CommandChannel::Options options;
     options.take_lock = false;
     options.act_on_start_flag = false;
+    options.cancel = &stop;
     return channel.Exchange(*FindCommand(code), params, reply, options) == 0 ? 0
                                                                              : protocol::kNoReply;
 }
 
 // scmd_resend_page (240): +12 picture identifier, +14 packet number; reply
-// +8: 2 refused, 0 nothing to resend, anything else accepted.
-int32_t ResendPacket(CommandChannel& channel, uint16_t picture_id, uint16_t number) {
+// +8: 2 refused, 0 nothing to resend, anything else accepted. A stop request
+// ends the exchange.
+int32_t ResendPacket(CommandChannel& channel, uint16_t picture_id, uint16_t number,
+                     const std::atomic<int>& stop) {
     uint8_t params[4];
     StoreU16(params, picture_id);
     StoreU16(params + 2, number);
     CommandChannel::Options options;
     options.take_lock = false;
+    options.cancel = &stop;
     Reply reply;
     if (channel.Exchange(*FindCommand(240), params, reply, options) != 0) {
         return protocol::kNoReply;
@@ -135,6 +141,7 @@ void PictureReceiver::Join() {
 }
 
 void PictureReceiver::Unlock(bool& holding_lock) {
+    burst_buffer_.reset();
     if (holding_lock) camera_.channel().LockCommands(2);
     holding_lock = false;
 }
@@ -184,13 +191,16 @@ PictureReceiver::Next PictureReceiver::FetchFrame(uint16_t picture_id, bool& hol
     channel.LockCommands(0);
     channel.LockCommands(1);
     holding_lock = true;
+    // The camera sends the whole frame at once: up to 255 packets.
+    burst_buffer_.emplace(channel);
 
     // Poll until a frame is ready.
     const uint16_t poll_code = OwnHeader(model) ? 129 : 128;
     Reply reply;
     for (;;) {
         record.receiving.store(1);
-        if (const int32_t r = PollFrame(channel, poll_code, picture_id, reply); r < 0) {
+        if (const int32_t r = PollFrame(channel, poll_code, picture_id, reply, stop_); r < 0) {
+            if (stop_.load()) return Drop(holding_lock);
             result_.store(r);
             return Next::kEnd;
         }
@@ -216,7 +226,7 @@ PictureReceiver::Next PictureReceiver::FetchFrame(uint16_t picture_id, bool& hol
     // The newer models send their own JPEG header first.
     header_length_ = 0;
     if (OwnHeader(model)) {
-        const int32_t n = channel.ReceiveReplyCounted(reply);
+        const int32_t n = channel.ReceiveReplyCounted(reply, &stop_);
         if (n < 0 || LoadU16(&reply.bytes[2]) != protocol::kPictureHeaderCode) {
             Unlock(holding_lock);
             return Next::kNextFrame;
@@ -232,39 +242,36 @@ PictureReceiver::Next PictureReceiver::FetchFrame(uint16_t picture_id, bool& hol
     // The burst of packets.
     int taken = 0;
     for (;;) {
-        const int32_t n = channel.ReceiveReplyCounted(reply);
+        const int32_t n = channel.ReceiveReplyCounted(reply, &stop_);
         if (n < 0) break;
         const Take t = TakePacket(reply, size_t(n), taken == 0, 0);
         if (t == Take::kEnd) return Next::kEnd;
-        if (t == Take::kDropFrame) {
-            record.receiving.store(0);
-            Unlock(holding_lock);
-            return Next::kNextFrame;
-        }
+        if (t == Take::kDropFrame) return Drop(holding_lock);
         if (++taken >= packet_count_) break;
     }
-    if (taken == 0) {
-        // Ready, but not a single packet came: nothing to recover from.
-        record.receiving.store(0);
-        Unlock(holding_lock);
-        return Next::kNextFrame;
-    }
+    // Ready, but not a single packet came: nothing to recover from.
+    if (taken == 0) return Drop(holding_lock);
 
-    // Ask again for every packet that did not come.
+    // Ask again for every packet that did not come. Each wait is bounded by
+    // the channel, and a stop request ends the frame at once.
     const uint32_t retry = channel.retry_window();
     for (int number = 1; number <= packet_count_; ++number) {
         if (received_[size_t(number)]) continue;
         const uint32_t first_request = platform::TickCount();
         for (;;) {
+            if (stop_.load()) return Drop(holding_lock);
             resend_requests_.fetch_add(1);
-            if (const int32_t r = ResendPacket(channel, picture_id, uint16_t(number)); r < 0) {
+            if (const int32_t r = ResendPacket(channel, picture_id, uint16_t(number), stop_);
+                r < 0) {
+                if (stop_.load()) return Drop(holding_lock);
                 result_.store(r);
                 return Next::kEnd;
             }
             platform::SleepMs(kPollPauseMs);
-            const int32_t n = channel.ReceiveReplyCounted(reply);
+            const int32_t n = channel.ReceiveReplyCounted(reply, &stop_);
             const uint32_t now = platform::TickCount();
             if (n < 0) {
+                if (stop_.load()) return Drop(holding_lock);
                 if (protocol::WithinWindow(first_request, now, retry)) continue;
                 result_.store(kReceiveLost);
                 return Next::kEnd;
@@ -274,17 +281,11 @@ PictureReceiver::Next PictureReceiver::FetchFrame(uint16_t picture_id, bool& hol
                 if (protocol::WithinWindow(first_request, now, 5 * retry)) continue;
                 // Another packet keeps coming instead: drop the frame rather
                 // than store that packet's bytes in this one's place.
-                record.receiving.store(0);
-                Unlock(holding_lock);
-                return Next::kNextFrame;
+                return Drop(holding_lock);
             }
             const Take t = TakePacket(reply, size_t(n), false, number);
             if (t == Take::kEnd) return Next::kEnd;
-            if (t == Take::kDropFrame) {
-                record.receiving.store(0);
-                Unlock(holding_lock);
-                return Next::kNextFrame;
-            }
+            if (t == Take::kDropFrame) return Drop(holding_lock);
             break;
         }
     }
@@ -312,9 +313,16 @@ PictureReceiver::Next PictureReceiver::FetchFrame(uint16_t picture_id, bool& hol
     record.width = camera_.frame_state().width;
     record.height = camera_.frame_state().height;
     if (notify_.load() && stop_.load()) return Next::kNextFrame;
-    camera_.DeliverFrame();
+    // A picture too large to show is dropped without a word to the host.
+    if (!camera_.DeliverFrame()) return Next::kNextFrame;
     if (stop_.load()) return Next::kNextFrame;
     if (notify_.load()) camera_.ReportCameraState();
+    return Next::kNextFrame;
+}
+
+PictureReceiver::Next PictureReceiver::Drop(bool& holding_lock) {
+    camera_.frame_record().receiving.store(0);
+    Unlock(holding_lock);
     return Next::kNextFrame;
 }
 

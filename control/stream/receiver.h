@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <thread>
 
 #include "control/protocol/transport.h"
@@ -102,6 +103,9 @@ class PictureReceiver {
     enum class Take { kOk, kDropFrame, kEnd };
     Take TakePacket(const protocol::Reply& packet, size_t length, bool first, int expected);
     void Unlock(bool& holding_lock);
+    // Drops the frame being fetched: the next one is asked for (or the loop
+    // ends on a stop request).
+    Next Drop(bool& holding_lock);
 
     CKestCamera& camera_;
     std::thread thread_;
@@ -114,7 +118,8 @@ class PictureReceiver {
     std::atomic<uint32_t> resend_requests_{0};
 
     // Receive thread only.
-    uint32_t last_request_ms_ = 0;  // pacing, per camera
+    std::optional<protocol::BurstReceiveBuffer> burst_buffer_;  // while the lock is held
+    uint32_t last_request_ms_ = 0;                              // pacing, per camera
     std::array<uint8_t, kMaxPackets + 1> received_{};
     int packet_count_ = 0;
     int payload_size_ = 0;  // L, from the first packet of the frame

@@ -62,6 +62,20 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
     return unlink(from.c_str()) == 0;
 }
 
+// The local time as a picture's comment carries it (no day of week).
+rec::RecTime LocalNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm local{};
+    localtime_r(&ts.tv_sec, &local);
+    rec::RecTime t;
+    t.year = uint16_t(local.tm_year + 1900), t.month = uint16_t(local.tm_mon + 1);
+    t.day = uint16_t(local.tm_mday), t.hour = uint16_t(local.tm_hour);
+    t.minute = uint16_t(local.tm_min), t.second = uint16_t(local.tm_sec);
+    t.millisecond = uint16_t(ts.tv_nsec / 1000000);
+    return t;
+}
+
 bool SameFile(const std::string& path, dev_t dev, ino_t ino) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && st.st_dev == dev && st.st_ino == ino;
@@ -103,7 +117,9 @@ void RecFileReader::CloseCurrent() {
 }
 
 RecordPlayManager::RecordPlayManager(CameraListener* notified)
-    : notified_(notified), settings_path_(platform::ProgramFolder() + "/recordplay.ini") {}
+    : notified_(notified),
+      settings_path_(platform::ProgramFolder() + "/recordplay.ini"),
+      now_(LocalNow) {}
 
 RecordPlayManager::~RecordPlayManager() {
     while (!writers_.empty())
@@ -177,7 +193,7 @@ bool RecordPlayManager::IsUnderRecording(const std::string& path) const {
 
 size_t RecordPlayManager::AppendPicture(RecFileWriter* writer, std::span<const uint8_t> jpeg,
                                         const std::string* camera, const rec::RecTime* time,
-                                        int camera_type) {
+                                        int camera_type, int reverse) {
     if (!writer) return 0;
     writer->free_space_ = FreeSpace(writer->path_);
     if (writer->free_space_ < min_free_recording_) {
@@ -185,21 +201,55 @@ size_t RecordPlayManager::AppendPicture(RecFileWriter* writer, std::span<const u
         return 0;
     }
     if (!IsRecording(writer)) return 0;
-    if (jpeg.empty() || jpeg.size() > UINT32_MAX) return jpeg.size();
-    // Playback finds each record by its comment's size field. A picture that
-    // it could not find is left out, and a size field that disagrees with the
-    // picture's length (some cameras leave it 0) is corrected in the copy
-    // written, so that one picture never hides the rest of the file.
-    uint8_t head[rec::kCommentWindow];
-    const size_t head_length = std::min(jpeg.size(), sizeof head);
+    if (jpeg.empty() || jpeg.size() > kLargestPicture) {
+        // Nothing a camera presents; never left out while the recording
+        // says it goes on.
+        Post(kRecordingStoppedMessage, 0, 0);
+        return 0;
+    }
+    // Playback finds each record by its comment's size field, and a picture
+    // it could not find would hide the rest of the file; so every picture is
+    // written in a form that playback reads. A size field that disagrees with
+    // the picture's length (some cameras leave it 0) is corrected in the copy
+    // written, a time stamp without a date (all zeros) gets the local time,
+    // and a picture without a usable comment gets the receive path's comment
+    // of its own, with the local time.
+    uint8_t head[rec::kCommentWindow + 2 + 18 + rec::kOwnCommentSegmentSize];
+    size_t head_length = std::min(jpeg.size(), rec::kCommentWindow);
     std::memcpy(head, jpeg.data(), head_length);
+    std::span<const uint8_t> rest = jpeg.subspan(head_length);
+    rec::RecTime record_time = now_();
     const auto comment = rec::ParseRecordComment(std::span<const uint8_t>(head, head_length));
-    if (!comment || comment->header_end > jpeg.size()) return jpeg.size();
-    if (comment->size != jpeg.size() && !rec::WriteSizeField(head, *comment, uint32_t(jpeg.size())))
-        return jpeg.size();
-    struct iovec parts[2] = {
-        {head, head_length},
-        {const_cast<uint8_t*>(jpeg.data() + head_length), jpeg.size() - head_length}};
+    const bool usable = comment && comment->header_end <= jpeg.size() &&
+                        (comment->size == jpeg.size() ||
+                         rec::WriteSizeField(head, *comment, uint32_t(jpeg.size())));
+    if (usable) {
+        if (comment->time.Dated()) {
+            record_time = comment->time;
+        } else {
+            rec::WriteTimeField(head, *comment, record_time);
+        }
+    } else {
+        // The start marker, and a JFIF segment right after it, stay first: the
+        // comment then stands where the receive path puts its own.
+        static constexpr uint8_t kJfifStart[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10};
+        size_t keep = 0;
+        if (jpeg.size() >= 20 && std::memcmp(jpeg.data(), kJfifStart, sizeof kJfifStart) == 0) {
+            keep = 20;
+        } else if (jpeg.size() >= 2 && jpeg[0] == 0xFF && jpeg[1] == 0xD8) {
+            keep = 2;
+        }
+        head[0] = 0xFF, head[1] = 0xD8;
+        if (keep == 20) std::memcpy(head + 2, jpeg.data() + 2, 18);
+        head_length = std::max<size_t>(keep, 2);
+        rest = jpeg.subspan(keep);
+        const uint64_t total = head_length + rec::kOwnCommentSegmentSize + rest.size();
+        const auto own = rec::OwnComment(uint32_t(total), reverse, record_time);
+        std::memcpy(head + head_length, own.data(), own.size());
+        head_length += own.size();
+    }
+    const uint64_t length = head_length + rest.size();
+    struct iovec parts[2] = {{head, head_length}, {const_cast<uint8_t*>(rest.data()), rest.size()}};
     if (!WriteAll(writer->fd_, parts, 2, writer->end_)) {
         // A part-written picture is cut off again, so the file stays whole;
         // the recording ends as it does when the disk fills up.
@@ -209,25 +259,25 @@ size_t RecordPlayManager::AppendPicture(RecFileWriter* writer, std::span<const u
         Post(kRecordingStoppedMessage, 0, 0);
         return 0;
     }
-    writer->end_ += jpeg.size();
+    writer->end_ += length;
     ++writer->count_;
     ++append_counter_;
     if (camera &&
         std::find(writer->names_.begin(), writer->names_.end(), *camera) == writer->names_.end()) {
         writer->names_.push_back(*camera);
     }
-    if (time) {
-        if (!writer->first_seen_) {
-            writer->first_ = *time;
-            writer->first_seen_ = true;
-            if (camera_type == 20) {
-                writer->rename_target_ = FolderPrefix(writer->path_) +
-                                         RecFileName(time->year, time->month, time->day, time->hour,
-                                                     time->minute, time->second);
-            }
+    // The header's times are the dated ones the pictures carry as written.
+    const rec::RecTime& t = time && time->Dated() ? *time : record_time;
+    if (!writer->first_seen_) {
+        writer->first_ = t;
+        writer->first_seen_ = true;
+        if (camera_type == 20) {
+            writer->rename_target_ =
+                FolderPrefix(writer->path_) +
+                RecFileName(t.year, t.month, t.day, t.hour, t.minute, t.second);
         }
-        writer->last_ = *time;
     }
+    writer->last_ = t;
     return jpeg.size();
 }
 

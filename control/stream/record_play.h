@@ -103,10 +103,17 @@ class RecordPlayManager {
     RecordPlayManager(const RecordPlayManager&) = delete;
     RecordPlayManager& operator=(const RecordPlayManager&) = delete;
 
+    // The largest picture a record may hold.
+    static constexpr size_t kLargestPicture = 256u << 20;
+
     RecFileWriter* StartRecording(const std::string& path, const RecStartOptions& options = {});
-    // The length on success; 0 when the recording must end.
+    // Writes every picture so that playback finds it: a picture without a
+    // usable comment gets one of its own (with reverse and the local time),
+    // one whose time stamp has no date gets the local time. The length on
+    // success; 0 when the recording must end (the stop message is posted).
     size_t AppendPicture(RecFileWriter* writer, std::span<const uint8_t> jpeg,
-                         const std::string* camera, const rec::RecTime* time, int camera_type);
+                         const std::string* camera, const rec::RecTime* time, int camera_type,
+                         int reverse = 0);
     void StopRecording(RecFileWriter* writer, int camera_type);
     bool IsRecording(const RecFileWriter* writer) const;
     // An open writer records this file (compared as the same file on disk).
@@ -124,6 +131,9 @@ class RecordPlayManager {
     // current directory without one).
     double FreeSpace(const std::string& path) const;
     void set_free_space_source(FreeSpaceSource source) { free_space_ = std::move(source); }
+    // The local clock that dates pictures without a date; tests set their own.
+    using Clock = std::function<rec::RecTime()>;
+    void set_clock(Clock clock) { now_ = std::move(clock); }
 
     double min_free_recording() const { return min_free_recording_; }
     void set_min_free_recording(double bytes) { min_free_recording_ = bytes; }
@@ -145,6 +155,7 @@ class RecordPlayManager {
     std::string settings_path_;
     uint32_t append_counter_ = 0;
     FreeSpaceSource free_space_;
+    Clock now_;
 };
 
 // "%4.4d%2.2d%2.2d%2.2d%2.2d%2.2d.rec" of a time.

@@ -23,6 +23,11 @@ constexpr platform::Rgb kGrey{192, 192, 192};
 
 }  // namespace
 
+bool PictureFits(int64_t width, int64_t height, uint64_t capacity) {
+    if (width <= 0 || height <= 0) return false;
+    return uint64_t(width) * uint64_t(height) * 3 <= capacity;
+}
+
 TimeStampSettings GetTimeStampSettings() {
     std::lock_guard lock(g_timestamp_mutex);
     return g_timestamp;
@@ -177,20 +182,28 @@ void DrawPlaceholder(platform::Surface& s) {
 
 // The camera object's rendering operations.
 
-bool CKestCamera::DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width, int32_t* height) {
-    const auto report = [&] {
+CKestCamera::Decode CKestCamera::DecodePicture(const uint8_t* jpeg, size_t length, int32_t* width,
+                                               int32_t* height) {
+    const auto report = [&](Decode result) {
         if (width) *width = last_width_;
         if (height) *height = last_height_;
+        return result;
     };
     const PicdecBinding& picdec = ProcessPicdec();
     if (!picdec.can_decode() || !jpeg || length == 0 || length > size_t(LONG_MAX)) {
-        report();
-        return false;
+        return report(Decode::kFailed);
     }
     const char* data = reinterpret_cast<const char*>(jpeg);
+    // The frame header's size decides before anything is decoded: a camera
+    // that claims a huge picture with a few bytes of scan would otherwise
+    // cost the whole bitmap.
     PicdecPictureInfo info{};
-    picdec.get_picture_info(data, long(length), PICDEC_INPUT_MEMORY, &info);
+    const int read = picdec.get_picture_info(data, long(length), PICDEC_INPUT_MEMORY, &info);
     std::free(info.comment);
+    if (read != PICDEC_OK) return report(Decode::kFailed);
+    if (!PictureFits(info.width, info.height, decoded_picture_.capacity())) {
+        return report(Decode::kTooLarge);
+    }
 
     struct Blocks {
         void* info = nullptr;
@@ -204,10 +217,7 @@ bool CKestCamera::DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width
                                           &blocks.pixels, nullptr, 0);
     // A picture that did not decode completely is not shown: its unwritten
     // rows hold whatever the block held.
-    if (result != PICDEC_OK || !blocks.info || !blocks.pixels) {
-        report();
-        return false;
-    }
+    if (result != PICDEC_OK || !blocks.info || !blocks.pixels) return report(Decode::kFailed);
     PicdecBitmapInfoHeader header;
     std::memcpy(&header, blocks.info, sizeof header);
     const int64_t w = header.width, h = header.height;
@@ -218,8 +228,7 @@ bool CKestCamera::DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width
     if (header.bit_count != 24 || w <= 0 || h <= 0 ||
         row * uint64_t(h) > decoded_picture_.capacity() ||
         uint64_t(header.size_image) < stride * uint64_t(h)) {
-        report();
-        return false;
+        return report(Decode::kFailed);
     }
     const uint8_t* in = static_cast<const uint8_t*>(blocks.pixels);
     uint8_t* out = decoded_picture_.data();
@@ -241,8 +250,7 @@ bool CKestCamera::DecodeFrame(const uint8_t* jpeg, size_t length, int32_t* width
     decoded_height_ = last_height_ = int32_t(h);
     decoded_reverse_ = turn;
     decoded_fresh_ = true;
-    report();
-    return true;
+    return report(Decode::kDecoded);
 }
 
 void CKestCamera::PresentFrame(const uint8_t* jpeg, size_t length) {

@@ -38,6 +38,10 @@ struct LatticeSettings {
     uint32_t detection_colour = 0;  // second lattice: what was detected
 };
 
+// A 24-bit picture of width x height fits a block of capacity bytes; false
+// for a size that is zero or negative.
+bool PictureFits(int64_t width, int64_t height, uint64_t capacity);
+
 // The settings are read and written as a whole under their own locks.
 TimeStampSettings GetTimeStampSettings();
 void SetTimeStampSettings(const TimeStampSettings& settings);

@@ -95,8 +95,7 @@ int32_t CRtpReceiver::RtpOpen(const std::string& address_text, const std::string
                               const std::string& local_port_text) {
     if (open_) return kRtpAlreadyOpen;
     uint16_t local_port = 0;
-    if (address_text.empty() || server_port_text.empty() || !ParsePort(local_port_text, local_port))
-        return kRtpMissingArgument;
+    if (address_text.empty() || !ParsePort(local_port_text, local_port)) return kRtpMissingArgument;
     uint32_t ip = 0;
     if (!platform::ParseIpv4(CKestCamera::NormaliseAddress(address_text), ip))
         return protocol::kBadCameraAddress;

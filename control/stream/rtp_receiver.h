@@ -52,9 +52,10 @@ class CRtpReceiver {
     CRtpReceiver(const CRtpReceiver&) = delete;
     CRtpReceiver& operator=(const CRtpReceiver&) = delete;
 
-    // Binds local_port on any local address. 0, -201, -100 (missing or bad
-    // argument), -5 (bad camera address), -6 (no socket, or the port cannot
-    // be bound), -7 (non-blocking mode).
+    // Binds local_port on any local address. The server port is only kept:
+    // a server may leave it out of its Transport header, so it may be empty.
+    // 0, -201, -100 (missing or bad argument), -5 (bad camera address), -6
+    // (no socket, or the port cannot be bound), -7 (non-blocking mode).
     int32_t RtpOpen(const std::string& address_text, const std::string& server_port_text,
                     const std::string& local_port_text);
     // Starts the receive thread: 0, -200 when not open, -60 when running.

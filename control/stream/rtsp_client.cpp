@@ -111,8 +111,11 @@ int32_t CRtspClient::RtspRequest(std::string_view method, const std::string& tex
     if (!connected_) return kRtspFailed;
     reply = rtsp::RtspReply{};
     reply.timeout_ms = timeout_ms_;
+    request_start_ = platform::TickCount();
+    request_limit_ms_ = uint64_t(timeout_ms_) * kRequestTimeouts;
     SendAll(text);
     const int32_t r = ReadReply(*m, reply, header_values, body);
+    request_limit_ms_ = UINT64_MAX;
     if (r < 0 && reply.result == 0) reply.result = r;
     last_reply_ = reply;
     ++cseq_;
@@ -139,6 +142,10 @@ void CRtspClient::AddListener(CameraListener* listener) {
 void CRtspClient::RemoveListener(CameraListener* listener) {
     std::lock_guard lock(listener_mutex_);
     std::erase(listeners_, listener);
+}
+
+bool CRtspClient::PastRequestDeadline() const {
+    return platform::TickCount() - request_start_ >= request_limit_ms_;
 }
 
 bool CRtspClient::Stopping() {
@@ -185,7 +192,9 @@ int32_t CRtspClient::ReceiveSome(void* buf, size_t cap) {
             case platform::TcpSocket::Io::kData:
                 return int32_t(n);
             case platform::TcpSocket::Io::kWouldBlock:
-                if (platform::TickCount() - start >= timeout_ms_) return kRtspTimedOut;
+                if (platform::TickCount() - start >= timeout_ms_ || PastRequestDeadline()) {
+                    return kRtspTimedOut;
+                }
                 platform::SleepMs(kWouldBlockWaitMs);
                 break;
             case platform::TcpSocket::Io::kReset:

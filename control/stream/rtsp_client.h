@@ -3,8 +3,9 @@
 // Requests run on the caller's thread. Each one sends its text, waits for the
 // status line, reads the header lines of a 200 or 204 reply and, for DESCRIBE
 // and PLAY, the body. Every receive call gives up after the time-out (the
-// control's Timeout); another thread can make a running request stop with
-// Cancel() or with the abort flag.
+// control's Timeout), and the whole request after kRequestTimeouts of them;
+// another thread can make a running request stop with Cancel() or with the
+// abort flag.
 #pragma once
 
 #include <atomic>
@@ -42,6 +43,10 @@ class CRtspClient {
     static constexpr size_t kMaxLinesBeforeStatus = 64;  // lines skipped looking for "RTSP/"
     static constexpr size_t kMaxHeaderLines = 128;
     static constexpr uint32_t kWouldBlockWaitMs = 33;
+    // One request, its send and its whole reply, gets at most this many
+    // time-outs: a server that drips its reply a byte at a time cannot hold
+    // the caller longer.
+    static constexpr uint32_t kRequestTimeouts = 4;
     static constexpr uint32_t kConnectRetryMs = 100;
 
     explicit CRtspClient(std::string instance_name);
@@ -109,6 +114,11 @@ class CRtspClient {
     int32_t ReadReply(rtsp::Method method, rtsp::RtspReply& reply, std::string* header_values,
                       std::string* body);
     bool Ready(const std::string& address, const std::string& port) const;
+
+    // The tick count when the running request began, and how long it may last.
+    bool PastRequestDeadline() const;
+    uint32_t request_start_ = 0;
+    uint64_t request_limit_ms_ = UINT64_MAX;
 
     std::string instance_name_;
     bool connected_ = false;

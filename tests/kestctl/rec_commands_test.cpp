@@ -149,6 +149,36 @@ TEST_F(RecCommandsTest, RepairMakesAnUnclosedRecordingPlayableAgain) {
     EXPECT_EQ(test::ReadAll(dir_.File("junk.rec")), std::vector<uint8_t>(10000, 0x5A));
 }
 
+TEST_F(RecCommandsTest, RepairLeavesTheHeaderOfAClosedRecordingAlone) {
+    // 80 pictures, closed properly; then record 41 is damaged, which hides
+    // every record after it from a walk.
+    const std::string path = dir_.File("closed.rec");
+    const auto pictures = Make(path, 80);
+    auto bytes = test::ReadAll(path);
+    size_t at = 8390;
+    for (size_t i = 0; i < 40; ++i)
+        at += pictures[i].size();
+    bytes[at + 30] = 'x';  // inside the size field
+    test::WriteAll(path, bytes);
+
+    const CtlRun r = Kestctl("rec repair " + path);
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.out.find("\"repaired\":false,\"already_complete\":true"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(Field(r.out, "count"), 80);
+    EXPECT_EQ(test::ReadAll(path), bytes);
+
+    // A recording that was never closed is repaired once, then left alone.
+    Make(dir_.File("open.rec"), 3, false);
+    const CtlRun first = Kestctl("rec repair " + dir_.File("open.rec"));
+    EXPECT_NE(first.out.find("\"repaired\":true"), std::string::npos) << first.out;
+    const auto repaired = test::ReadAll(dir_.File("open.rec"));
+    const CtlRun second = Kestctl("rec repair " + dir_.File("open.rec"));
+    EXPECT_NE(second.out.find("\"already_complete\":true"), std::string::npos) << second.out;
+    EXPECT_EQ(Field(second.out, "count"), 3);
+    EXPECT_EQ(test::ReadAll(dir_.File("open.rec")), repaired);
+}
+
 TEST_F(RecCommandsTest, RecordStoresTheLiveStreamOfASimulatedCamera) {
     sim::SimConfig config;
     config.port = 0;

@@ -39,6 +39,19 @@ void RecordingPeer::SetScript(Script script) {
     script_ = std::move(script);
 }
 
+void RecordingPeer::Flood(std::vector<uint8_t> bytes, uint32_t period_ms, size_t count) {
+    std::lock_guard lock(mutex_);
+    flood_ = std::move(bytes);
+    flood_period_ms_ = period_ms;
+    flood_left_ = count;
+    flood_due_us_ = 0;
+}
+
+size_t RecordingPeer::flood_sent() const {
+    std::lock_guard lock(mutex_);
+    return flood_sent_;
+}
+
 std::vector<PeerDatagram> RecordingPeer::Received() const {
     std::lock_guard lock(mutex_);
     return received_;
@@ -71,7 +84,17 @@ std::vector<uint8_t> RecordingPeer::Reply(const PeerDatagram& request, int16_t s
 void RecordingPeer::Run() {
     uint8_t buf[2048];
     while (running_.load()) {
-        if (!socket_.WaitReadable(5)) continue;
+        {
+            std::lock_guard lock(mutex_);
+            const uint64_t now = platform::MonotonicMicros();
+            if (flood_left_ > 0 && last_sender_.sin_port != 0 && now >= flood_due_us_) {
+                socket_.SendTo(flood_.data(), flood_.size(), last_sender_);
+                --flood_left_;
+                ++flood_sent_;
+                flood_due_us_ = now + uint64_t(flood_period_ms_) * 1000u;
+            }
+        }
+        if (!socket_.WaitReadable(1)) continue;
         sockaddr_in from{};
         size_t n = 0;
         if (socket_.ReceiveFrom(buf, sizeof buf, n, from) != platform::UdpSocket::Receive::kData) {
@@ -82,6 +105,7 @@ void RecordingPeer::Run() {
         {
             std::lock_guard lock(mutex_);
             received_.push_back(d);
+            last_sender_ = from;
             script = script_;
         }
         if (!script) continue;

@@ -45,6 +45,11 @@ class RecordingPeer {
     // Waits up to ms for at least n datagrams.
     bool WaitFor(size_t n, uint32_t ms) const;
     void SetScript(Script script);
+    // Sends bytes from the peer's own address and port to the sender of the
+    // last datagram received, every period_ms, count times at most (a camera
+    // that keeps talking); Flood({}, 0, 0) stops it.
+    void Flood(std::vector<uint8_t> bytes, uint32_t period_ms, size_t count);
+    size_t flood_sent() const;
 
     // A reply to a request: its sequence, the flags word, status, then data.
     static std::vector<uint8_t> Reply(const PeerDatagram& request, int16_t status,
@@ -60,6 +65,12 @@ class RecordingPeer {
     mutable std::mutex mutex_;
     Script script_;
     std::vector<PeerDatagram> received_;
+    sockaddr_in last_sender_{};
+    std::vector<uint8_t> flood_;
+    uint32_t flood_period_ms_ = 0;
+    size_t flood_left_ = 0;
+    size_t flood_sent_ = 0;
+    uint64_t flood_due_us_ = 0;
 };
 
 }  // namespace kest::test

@@ -109,8 +109,11 @@ rec info FILE           the header and every record (offset, size, time) as JSON
 rec extract FILE DIR    every picture as DIR/000001.jpg, DIR/000002.jpg, ...
 rec export FILE OUT.avi a Motion-JPEG AVI, its frame rate from the time stamps
 rec repair FILE         completes the header of a recording that was never
-                        closed (count, first and last time from the pictures);
-                        refuses files it does not understand
+                        closed (count, first and last time from the pictures;
+                        a picture without a date takes the file's last change);
+                        a header that is complete already stays as it is
+                        ("already_complete":true); refuses files it does not
+                        understand
   Records are walked up to the first damaged one. Exit status 0 done, 1 when
   the file cannot be read, understood or written (an "error" JSON line).
 

@@ -153,10 +153,12 @@ int Repair(const std::string& path) {
     kest::rec::RepairReport report;
     std::string error;
     if (!kest::rec::RepairFile(path, report, error)) return Fail(path + ": " + error);
+    // A recording that was closed keeps the header its closing wrote.
     std::printf(
-        "{\"file\":%s,\"repaired\":true,\"count\":%u,\"first\":%s,\"last\":%s,"
-        "\"end_of_records\":%llu,\"trailing_bytes\":%llu}\n",
-        JsonString(path).c_str(), report.count, TimeJson(report.first).c_str(),
+        "{\"file\":%s,\"repaired\":%s,\"already_complete\":%s,\"count\":%u,\"first\":%s,"
+        "\"last\":%s,\"end_of_records\":%llu,\"trailing_bytes\":%llu}\n",
+        JsonString(path).c_str(), report.already_complete ? "false" : "true",
+        report.already_complete ? "true" : "false", report.count, TimeJson(report.first).c_str(),
         TimeJson(report.last).c_str(), (unsigned long long)report.end_of_records,
         (unsigned long long)(report.file_size - report.end_of_records));
     return 0;

@@ -37,14 +37,14 @@ class AlarmTest : public ::testing::Test {
         s.SendTo(d.data(), d.size(), platform::MakeAddress(0x7F000001, ctrl_.alarm_port()));
     }
     // A camera of the given model that answers every command with `status`
-    // and, for the list, 20 recipients.
-    void UsePeer(int model, int16_t status) {
-        peer_.SetScript([model, status](const PeerDatagram& d) -> std::vector<PeerReply> {
+    // and, for the list, announces `announced` recipients and sends `records`.
+    void UsePeer(int model, int16_t status, uint16_t announced = 20, int records = 20) {
+        peer_.SetScript([=](const PeerDatagram& d) -> std::vector<PeerReply> {
             if (d.code() == 1) return {{RecordingPeer::Reply(d, 20, {uint8_t(model), 0, 1, 0})}};
             if (d.code() == 0) return {{RecordingPeer::Reply(d, 0)}};
             if (d.code() == 2308) {
-                std::vector<uint8_t> data = {20, 0};
-                for (int i = 0; i < 20; ++i) {
+                std::vector<uint8_t> data = {uint8_t(announced), uint8_t(announced >> 8)};
+                for (int i = 0; i < records; ++i) {
                     for (int k = 0; k < 12; ++k)
                         data.push_back(uint8_t(i));
                 }
@@ -114,6 +114,30 @@ TEST_F(AlarmTest, RecipientListIsCutToTheBuffer) {
     EXPECT_EQ(list[9 * 12], 9);
     EXPECT_EQ(list[119], 9);
     EXPECT_EQ(list[120], 0xEE);  // the eleventh record is not copied
+}
+
+TEST_F(AlarmTest, TheRecipientCountIsWhatTheReplyHolds) {
+    const struct {
+        uint16_t announced;
+        int records;
+        int16_t result, count;
+    } cases[] = {
+        {20, 3, 0, 3},        // announces more than it sent
+        {2, 20, 0, 2},        // sends more than it announces
+        {0, 0, 0, 0},         //
+        {0xFFFF, 20, 5, -7},  // a negative count: refused, Count untouched
+        {0x8000, 20, 5, -7},  //
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.announced);
+        UsePeer(11, 0, c.announced, c.records);
+        std::vector<uint8_t> list(240, 0xEE);
+        int16_t count = -7;
+        EXPECT_EQ(ctrl_.AlarmGetList(count, {list.data(), list.size()}, 240), c.result);
+        EXPECT_EQ(count, c.count);
+        // Nothing past the records received is written.
+        EXPECT_EQ(list[size_t(std::max<int16_t>(c.count, 0)) * 12], 0xEE);
+    }
 }
 
 TEST_F(AlarmTest, StatusMappingsAndModels) {

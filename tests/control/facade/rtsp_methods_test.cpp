@@ -63,6 +63,13 @@ class StreamingTest : public ::testing::Test {
         ctrl_->rtsp_client()->set_close_waits(0, 0);
     }
 
+    // Waits up to 5 s for a condition of the receiver's thread.
+    template <typename F>
+    static bool WaitUntil(F done) {
+        for (int i = 0; i < 5000 && !done(); ++i)
+            platform::SleepMs(1);
+        return done();
+    }
     // Waits until the whole stream was sent and has reached the dump file.
     bool WaitForWholeStream() {
         if (!server_->WaitFinished(20000)) return false;
@@ -157,6 +164,31 @@ TEST_F(StreamingTest, RefusedSetupGivesSixAndStopStreamingRecovers) {
     server_->SetStatus("SETUP", 0);
     ASSERT_EQ(ctrl_->StartStreaming(), kResultOk);
     EXPECT_EQ(ctrl_->StopStreaming(), kResultOk);
+}
+
+TEST_F(StreamingTest, ASetupReplyWithoutServerPortOrSessionStillPlays) {
+    // Both are optional in a SETUP reply; the receiver binds RtpRecvPort
+    // whatever the server names.
+    const struct {
+        bool server_port, session;
+    } cases[] = {{false, true}, {true, false}, {false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.server_port) + std::to_string(c.session));
+        sim::RtspServerConfig config = server_->config();
+        config.port = 0;
+        config.setup_server_port = c.server_port;
+        config.setup_session = c.session;
+        sim::RtspServer server(config);
+        ASSERT_TRUE(server.Start());
+        ctrl_->SetRtspPort(server.port());
+        ASSERT_EQ(ctrl_->StartStreaming(), kResultOk);
+        const auto requests = server.Requests();
+        ASSERT_EQ(requests.size(), 3u);
+        EXPECT_EQ(FirstLine(requests[2]).substr(0, 5), "PLAY ");
+        EXPECT_EQ(ctrl_->rtsp_session(), c.session ? "12345678" : "");
+        EXPECT_TRUE(WaitUntil([&] { return ctrl_->rtp_receiver()->dump_bytes() > 0; }));
+        EXPECT_EQ(ctrl_->StopStreaming(), kResultOk);
+    }
 }
 
 TEST_F(StreamingTest, SilentServerEndsTheStartAfterTheTimeout) {

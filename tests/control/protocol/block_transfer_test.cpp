@@ -374,6 +374,24 @@ TEST_F(BlockTransferTest, FileListWithFilesAndWithNone) {
     EXPECT_EQ(Sent(254).size(), 1u);  // only the first transfer ended with one
 }
 
+TEST_F(BlockTransferTest, AFileCountReadAsNegativeIsRefused) {
+    ScriptedCamera cam;
+    Open();
+    for (uint32_t announced : {0xFFFFFFFFu, 0x80000000u}) {
+        cam.announced = announced;
+        Script(cam);
+        int32_t count = 5;
+        EXPECT_EQ(camera_.FetchFileList("list.bin", &count, options_, &report_), kTransferFailed);
+        EXPECT_EQ(count, 5);
+        EXPECT_FALSE(Exists("list.bin"));
+    }
+    cam.announced = 0x7FFFFFFF;
+    Script(cam);
+    int32_t count = 5;
+    EXPECT_EQ(camera_.FetchFileList("list.bin", &count, options_, &report_), kFileListDone);
+    EXPECT_EQ(count, 0x7FFFFFFF);
+}
+
 TEST_F(BlockTransferTest, ReferenceHeaderOpensTheWrittenFile) {
     ScriptedCamera cam;
     cam.header = Pattern(300);

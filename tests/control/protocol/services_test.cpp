@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "control/stream/camera.h"
@@ -370,8 +371,8 @@ TEST_F(ServicesTest, PassThroughLayoutAndCountedReply) {
     EXPECT_EQ(d.code(), 238);
     EXPECT_EQ(Bytes(d, 12, 8), "\x02\x01\x09\x05\x00\x00\x00\x00"s);
     EXPECT_EQ(Bytes(d, 20, 5), "hello");
-    // AckCommandSize is the camera's count; at most the buffer is filled.
-    EXPECT_EQ(answer.ack_size, 300);
+    // At most the buffer is filled; AckCommandSize never says more than came.
+    EXPECT_EQ(answer.ack_size, 6);
     EXPECT_EQ(answer.copied, 4u);
     EXPECT_EQ(std::string(ack.begin(), ack.end()), "ANSW");
     // The start flag is not acted on here.
@@ -400,6 +401,29 @@ TEST_F(ServicesTest, PassThroughLayoutAndCountedReply) {
     Status(0);
     EXPECT_EQ(scmd_pass_through_cmd(channel_, 0, 1, big, ack, 300, answer), 0);
     EXPECT_EQ(Last().bytes.size(), 1480u);
+}
+
+TEST_F(ServicesTest, PassThroughSizeIsNeverMoreThanWasReceived) {
+    // The camera's stated size against the data bytes it really sent, into
+    // a buffer of 64 bytes.
+    const struct {
+        int16_t stated;
+        const char* data;
+        int16_t reported;
+    } cases[] = {
+        {4, "ABCD", 4},  {30000, "ABCD", 4}, {2, "ABCDEFGH", 2},
+        {-5, "ABCD", 0}, {-1, "", 0},        {100, "", 0},
+    };
+    const uint8_t send[] = {1};
+    std::array<uint8_t, 64> ack{};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stated);
+        Answer(RawReply().U8(5, 0).U16(7, uint16_t(c.stated)).U8(11, 0).Text(12, c.data));
+        PassThroughAnswer answer;
+        EXPECT_EQ(scmd_pass_through_cmd(channel_, 0, 1, send, ack, 300, answer), 0);
+        EXPECT_EQ(answer.ack_size, c.reported);
+        EXPECT_EQ(answer.copied, std::strlen(c.data));
+    }
 }
 
 TEST_F(ServicesTest, PassThroughWaitsWithItsOwnTimeout) {

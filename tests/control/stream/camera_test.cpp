@@ -129,6 +129,38 @@ TEST_F(CameraTest, SettingsAreReadAtSessionOpen) {
     EXPECT_EQ(camera_.frame_record().quant_tables, q.data());
 }
 
+TEST_F(CameraTest, TheRetryWindowFromTheSettingsStaysWithinItsRange) {
+    const struct {
+        const char* value;
+        uint32_t window;
+    } cases[] = {
+        {"-1", 0},
+        {"-99999999999999999999", 0},
+        {"2500", 2500},
+        {"60000", 60000},
+        {"60001", 60000},
+        {"999999999", 60000},
+        {"99999999999999999999", 60000},  // too big for any integer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        WriteIni(std::string("[udp]\nretry=") + c.value + "\n");
+        ASSERT_EQ(camera_.OpenSession("127.0.0.1", peer_.port()), 0);
+        EXPECT_EQ(camera_.channel().retry_window(), c.window);
+        camera_.CloseSession();
+    }
+
+    // A window of -1 makes no resend: a command to a camera that stopped
+    // answering is sent once and fails after one reply wait.
+    WriteIni("[udp]\nretry=-1\n");
+    ASSERT_EQ(camera_.OpenSession("127.0.0.1", peer_.port()), 0);
+    camera_.set_reply_wait(50);
+    peer_.SetScript(nullptr);
+    const size_t before = peer_.count();
+    EXPECT_EQ(camera_.scmd_nop(), -1);
+    EXPECT_EQ(peer_.count(), before + 1);
+}
+
 TEST_F(CameraTest, ScaleFactorThreeKeepsTheCurrentPair) {
     WriteIni("[jpeg]\nscalef=4\n");
     ASSERT_EQ(camera_.OpenSession("127.0.0.1", peer_.port()), 0);

@@ -196,30 +196,107 @@ TEST_F(RecFileTest, AType20RecordingTakesTheNameOfItsFirstPictureUnlessThatNameE
     EXPECT_TRUE(std::filesystem::exists(dir_.File("type0.rec")));
 }
 
-TEST_F(RecFileTest, APictureWhoseSizeFieldIsWrongIsStoredWithItsRealLength) {
+// A picture with any comment text after its JFIF segment.
+std::vector<uint8_t> WithText(const std::vector<uint8_t>& jpeg, const std::string& text) {
+    std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 20);
+    out.push_back(0xFF), out.push_back(0xFE);
+    out.push_back(uint8_t((text.size() + 2) >> 8)), out.push_back(uint8_t(text.size() + 2));
+    out.insert(out.end(), text.begin(), text.end());
+    out.insert(out.end(), jpeg.begin() + 20, jpeg.end());
+    return out;
+}
+
+TEST_F(RecFileTest, EveryPictureIsWrittenSoThatPlaybackFindsIt) {
+    // Pictures as cameras send them; each is written, and playback reads it
+    // back with its real length and a dated time. The recorder's clock dates
+    // what carries no date.
     const rec::RecTime t = Time(2021, 2, 3, 4, 5, 6, 7);
-    const auto zero = test::WithComment(test::EncodeJpeg(40, 30, 3), t, 0, 0);
-    const auto right = Picture(4, t);
-    const std::string path = dir_.File("fix.rec");
+    const rec::RecTime now = Time(2030, 1, 2, 3, 4, 5, 678);
+    manager_.set_clock([now] { return now; });
+    const auto jpeg = test::EncodeJpeg(40, 30, 3);
+    std::vector<uint8_t> bare_start = {0xFF, 0xD8};
+    bare_start.insert(bare_start.end(), jpeg.begin() + 20, jpeg.end());
+    const struct {
+        const char* name;
+        std::vector<uint8_t> picture;
+        rec::RecTime time;  // what playback reads
+        bool as_given;      // stored byte for byte (apart from the size field)
+    } cases[] = {
+        {"dated", Picture(4, t), t, true},
+        {"size field 0", test::WithComment(jpeg, t, 0, 0), t, true},
+        {"time all zeros", test::WithComment(jpeg, rec::RecTime{}), now, false},
+        {"no comment", jpeg, now, false},
+        {"no JFIF segment, no comment", bare_start, now, false},
+        {"short time", WithText(jpeg, "size = 9999; timestamp = 2021;"), now, false},
+        {"no size field", WithText(jpeg, "timestamp = 20210203040506007;"), now, false},
+        {"size field too narrow", WithText(jpeg, "size = 1; timestamp = 20210203040506007;"), now,
+         false},
+    };
+    const std::string path = dir_.File("all.rec");
     RecFileWriter* w = manager_.StartRecording(path);
-    manager_.AppendPicture(w, zero, nullptr, &t, 20);
-    manager_.AppendPicture(w, right, nullptr, &t, 20);
-    // No comment at all: playback could not find it, so it is left out.
-    const auto bare = test::EncodeJpeg(40, 30, 5);
-    EXPECT_EQ(manager_.AppendPicture(w, bare, nullptr, nullptr, 20), bare.size());
+    for (const auto& c : cases) {
+        EXPECT_EQ(manager_.AppendPicture(w, c.picture, nullptr, nullptr, 0), c.picture.size())
+            << c.name;
+    }
     manager_.StopRecording(w, 0);
+    messages_.loop.RunPending();
+    EXPECT_TRUE(messages_.got.empty());  // no stop
+
+    rec::FileIndex index;
+    std::string error;
+    ASSERT_TRUE(rec::IndexFile(path, index, error));
+    EXPECT_TRUE(index.header.Playable());
+    EXPECT_EQ(index.header.count, std::size(cases));
+    EXPECT_EQ(index.header.first, t);
+    EXPECT_EQ(index.header.last, now);
     const auto all = Walk(path);
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].size, zero.size());
-    EXPECT_EQ(all[1].offset, 8390 + zero.size());
-    EXPECT_EQ(test::U32At(test::ReadAll(path), 8386), 2u);
-    // Apart from the size field the stored picture is the one given.
+    ASSERT_EQ(all.size(), std::size(cases));
+    EXPECT_EQ(index.end_of_records, index.file_size);
     const auto data = test::ReadAll(path);
-    std::vector<uint8_t> stored(data.begin() + 8390, data.begin() + long(8390 + zero.size()));
-    char field[32];
-    std::snprintf(field, sizeof field, "size = %10d", int(zero.size()));
-    EXPECT_EQ(std::string(stored.begin() + 24, stored.begin() + 41), field);
-    EXPECT_TRUE(std::equal(stored.begin() + 41, stored.end(), zero.begin() + 41));
+    for (size_t i = 0; i < all.size(); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(all[i].time, c.time);
+        const std::vector<uint8_t> stored(data.begin() + long(all[i].offset),
+                                          data.begin() + long(all[i].offset + all[i].size));
+        // The picture itself is untouched: it decodes to the same pixels.
+        int w1 = 0, h1 = 0, w2 = 0, h2 = 0;
+        const auto given = test::DecodeRgb(c.picture, w1, h1);
+        EXPECT_FALSE(given.empty());
+        EXPECT_EQ(test::DecodeRgb(stored, w2, h2), given);
+        if (c.as_given) {
+            ASSERT_EQ(stored.size(), c.picture.size());
+            EXPECT_TRUE(std::equal(stored.begin() + 41, stored.end(), c.picture.begin() + 41));
+        } else if (stored[3] == 0xE0) {
+            // Behind a JFIF segment, the comment the recorder gave stands
+            // where still pictures look for their time.
+            EXPECT_EQ(std::string(stored.begin() + 56, stored.begin() + 85),
+                      "timestamp = " + now.Digits());
+        }
+    }
+}
+
+TEST_F(RecFileTest, ARecordingOfUndatedPicturesPlaysBackAndRepairsWithDates) {
+    // Made by an older recorder: pictures whose time stamp is all zeros, and
+    // a header that was never written. Repair dates it by the file's last
+    // change, and playback takes it.
+    const std::string path = dir_.File("undated.rec");
+    std::vector<uint8_t> file(rec::kHeaderSize, 0);
+    const rec::HeaderBytes fresh = rec::RecHeader::Fresh();
+    std::copy(fresh.begin(), fresh.end(), file.begin());
+    for (int i = 0; i < 3; ++i) {
+        const auto p = test::WithComment(test::EncodeJpeg(40, 30, i), rec::RecTime{});
+        file.insert(file.end(), p.begin(), p.end());
+    }
+    test::WriteAll(path, file);
+    EXPECT_TRUE(Walk(path).empty());
+    rec::RepairReport report;
+    std::string error;
+    ASSERT_TRUE(rec::RepairFile(path, report, error)) << error;
+    EXPECT_FALSE(report.already_complete);
+    EXPECT_EQ(report.count, 3u);
+    EXPECT_TRUE(report.first.Dated());
+    EXPECT_EQ(Walk(path).size(), 3u);
 }
 
 TEST_F(RecFileTest, APatternWalksEveryClosedRecordingInNameOrderAndSkipsTheOneBeingRecorded) {
@@ -370,8 +447,20 @@ TEST_F(RecFileTest, RandomDamageNeverMakesAWalkLeaveTheFile) {
         ASSERT_LE(walked.size(), 3u);
         rec::RepairReport report;
         if (rec::RepairFile(f, report, error)) {
+            rec::HeaderBytes head;
+            std::copy(damaged.begin(), damaged.begin() + long(head.size()), head.begin());
+            const rec::RecHeader before = rec::RecHeader::Parse(head);
             ASSERT_TRUE(rec::IndexFile(f, index, error));
-            EXPECT_EQ(index.header.count, index.records.size());
+            if (report.already_complete) {
+                // A closed header stays as its closing wrote it.
+                EXPECT_TRUE(before.Playable());
+                EXPECT_EQ(test::ReadAll(f), damaged);
+            } else {
+                // Never below what a closing wrote, nor a count read as negative.
+                const size_t found = index.records.size();
+                const bool kept = before.count >= found && before.count <= uint32_t(INT32_MAX);
+                EXPECT_EQ(index.header.count, kept ? before.count : found);
+            }
         }
     }
 }

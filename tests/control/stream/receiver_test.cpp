@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "control/facade/ctrl.h"
 #include "platform/event_loop.h"
@@ -215,6 +216,61 @@ TEST_F(ReceiverTest, NoPacingBelowVersionEleven) {
     ASSERT_TRUE(loop_.RunUntil([this] { return sim_->ReceivedCount(128) >= 3; }, 900));
 }
 
+TEST_F(ReceiverTest, AStopReturnsWhileTheCameraKeepsTalking) {
+    // Packet 2 is lost and never sent again, the retry window is long, and
+    // the camera sends a datagram that answers nothing every 10 ms, each of
+    // which restarts the wait for the packet: the stop still ends it.
+    Start(20);
+    ctrl_.camera()->channel().set_retry_window(60000);
+    constexpr int kChatter = 1500;  // 15 s of it
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        Stream().drop_once = {2};
+        Stream().never_resend = {2};
+        Stream().flood_left = kChatter;
+    }
+    ASSERT_EQ(ctrl_.camera()->StartReceiving(true, true), 0);
+    ASSERT_TRUE(loop_.RunUntil(
+        [this] {
+            std::lock_guard lock(sim_->state_mutex());
+            return Stream().resends >= 2;
+        },
+        10000));
+    ctrl_.StopDownloading();
+    int left = 0;
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        left = std::exchange(Stream().flood_left, 0);
+    }
+    // It returned while the camera was still talking, and as a stop.
+    EXPECT_GT(left, 0);
+    ASSERT_TRUE(RunUntilEnded(5000));
+    EXPECT_EQ(sink_.end_codes, std::vector<int>{101});
+    EXPECT_EQ(sink_.pictures, 0);
+}
+
+TEST_F(ReceiverTest, TheLargestPictureComesInOneBurst) {
+    // 255 packets of 1375 bytes each, sent at once: the socket takes the
+    // whole burst, so hardly a packet is asked for again.
+    Start(20);
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        Stream().pad_to_packets = kMaxPackets;
+    }
+    ASSERT_EQ(ctrl_.camera()->StartReceiving(true, true), 0);
+    PictureReceiver& receiver = ctrl_.camera()->receiver();
+    ASSERT_TRUE(loop_.RunUntil([&] { return receiver.frames_completed() >= 3; }, 60000));
+    ctrl_.camera()->RequestStop();
+    ASSERT_TRUE(RunUntilEnded(5000));
+    EXPECT_GE(ctrl_.camera()->frame_record().length, kMaxPackets * kPacketPayloadMax);
+    EXPECT_EQ(sink_.end_codes, std::vector<int>{101});
+    // Without the wider buffer about 200 of every frame's packets were lost.
+    EXPECT_LE(receiver.resend_requests(), 15u);
+    protocol::BurstReceiveBuffer wide(ctrl_.camera()->channel());
+    RecordProperty("receive_buffer_granted", ctrl_.camera()->channel().receive_buffer());
+    RecordProperty("resend_requests", int(receiver.resend_requests()));
+}
+
 TEST(EndCodes, ResultsMapToEndDownloadingCodes) {
     EXPECT_EQ(EndCode(-26, false), 7);
     EXPECT_EQ(EndCode(-25, false), 6);
@@ -276,6 +332,51 @@ TEST(SlowHost, EveryCompletedPictureReachesNewImageOnce) {
     EXPECT_GE(sink.frames.size() + 1, completed);
     std::set<size_t> distinct(sink.frames.begin(), sink.frames.end());
     EXPECT_EQ(distinct.size(), sink.frames.size());
+}
+
+TEST(HostileCamera, AFrameThatClaimsAHugePictureIsDroppedWithoutAnEvent) {
+    // The packets (model 0, whose header the client builds) or the camera's
+    // own header (model 20) claim 16383 x 16383 pixels for a 640 x 480 scan.
+    for (int model : {0, 20}) {
+        SCOPED_TRACE(model);
+        sim::SimConfig config;
+        config.port = 0;
+        config.model_code = model;
+        sim::Simulator camera(config);
+        ASSERT_TRUE(camera.Start());
+        {
+            std::lock_guard lock(camera.state_mutex());
+            camera.State<sim::StreamState>().claimed_width = 16383;
+            camera.State<sim::StreamState>().claimed_height = 16383;
+        }
+        platform::EventLoop loop;
+        CKestCtrl ctrl;
+        ctrl.AttachWindow(loop.CreateWindow(&ctrl));
+        Sink sink;
+        sink.ctrl = &ctrl;
+        ctrl.Advise(&sink);
+        CKestCamera& c = *ctrl.camera();
+        ASSERT_EQ(c.OpenSession("127.0.0.1", camera.port()), 0);
+        c.set_frame_interval(0);
+        ASSERT_EQ(c.StartReceiving(true, true), 0);
+        ASSERT_TRUE(loop.RunUntil([&] { return c.receiver().frames_completed() >= 3; }, 20000));
+        loop.RunFor(50);
+        EXPECT_EQ(sink.Count("NewImage"), 0);
+
+        // The same stream with honest frames is shown again.
+        {
+            std::lock_guard lock(camera.state_mutex());
+            camera.State<sim::StreamState>().claimed_width = 0;
+            camera.State<sim::StreamState>().claimed_height = 0;
+        }
+        ASSERT_TRUE(loop.RunUntil([&] { return sink.pictures >= 1; }, 20000));
+        EXPECT_EQ(sink.bad_pictures, 0);
+        c.RequestStop();
+        ASSERT_TRUE(loop.RunUntil([&] { return !sink.end_codes.empty(); }, 5000));
+        c.CloseSession();
+        loop.RunPending();
+        ctrl.Unadvise(&sink);
+    }
 }
 
 TEST(SimulatedPictures, FollowTheFrameSizeTheCameraWasGiven) {

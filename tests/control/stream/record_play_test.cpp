@@ -14,11 +14,14 @@
 #include "platform/event_loop.h"
 #include "platform/files.h"
 #include "sim/simulator.h"
+#include "sim/stream.h"
 #include "tests/control/stream/rec_test_pictures.h"
 #include "tests/support/temp_dir.h"
 
 namespace kest {
 namespace {
+
+constexpr uint8_t kSof0[] = {0xFF, 0xC0};
 
 struct Sink : _DKestEvents {
     CKestCtrl* ctrl = nullptr;
@@ -177,6 +180,45 @@ TEST_F(RecordPlayTest, ALiveStreamIsRecordedAndPlayedBackPictureByPicture) {
     EXPECT_EQ(offset, std::filesystem::file_size(path));
 }
 
+TEST_F(RecordPlayTest, PicturesWithoutACommentAreRecordedAndPlayedBackEveryOne) {
+    // A model-20 camera whose own header carries no comment: nothing says
+    // when a picture was taken or how long it is.
+    StartStream(20);
+    {
+        std::lock_guard lock(sim_->state_mutex());
+        sim_->State<sim::StreamState>().header_comment = false;
+    }
+    ASSERT_TRUE(WaitPictures(2));
+    ASSERT_EQ(ctrl_.StartRec(folder_), 0);
+    const int from = sink_.pictures;
+    ASSERT_TRUE(WaitPictures(from + 5));
+    ASSERT_EQ(ctrl_.StopRec(), 0);
+    const int recorded = sink_.pictures - from;
+    loop_.RunPending();
+    EXPECT_TRUE(sink_.stops.empty());
+
+    const auto files = Files();
+    ASSERT_EQ(files.size(), 1u);
+    int32_t count = -1;
+    ASSERT_EQ(ctrl_.InitPlayRec(folder_ + "/" + files[0], count), 0);
+    EXPECT_EQ(count, recorded);
+    ASSERT_EQ(ctrl_.MakeFirstPlayInfo(), 0);
+    while (ctrl_.MakeNextPlayInfo() == 0) {
+    }
+    ASSERT_EQ(ctrl_.play_info().size(), size_t(recorded));
+    for (int i = 0; i < recorded; ++i) {
+        const PlayInfo& info = ctrl_.play_info()[size_t(i)];
+        EXPECT_TRUE(info.time.Dated()) << i;
+        std::string name, digits;
+        ASSERT_EQ(ctrl_.MakeJpegTmpfile(name, i + 1, digits), 0);
+        const auto picture = test::ReadAll(name);
+        std::remove(name.c_str());
+        int w = 0, h = 0;
+        EXPECT_FALSE(test::DecodeRgb(picture, w, h).empty()) << i;
+        EXPECT_EQ(w, 640);
+    }
+}
+
 TEST_F(RecordPlayTest, FreeSpaceRunningOutDuringTheStreamFiresStopRecAndCompletesTheFile) {
     StartStream(20);
     ASSERT_EQ(ctrl_.StartRec(folder_), 0);
@@ -238,6 +280,19 @@ TEST_F(RecordPlayTest, PlaybackOverAPatternAndItsResults) {
     EXPECT_EQ(ctrl_.QuitPlayRec(), 0);
     EXPECT_EQ(ctrl_.QuitPlayRec(), 0);
     EXPECT_EQ(ctrl_.StopRec(), 0);
+
+    // A damaged header whose count a host would read as negative is refused,
+    // whatever the pictures after it.
+    for (uint32_t damaged : {0xFFFFFFFFu, 0x80000000u}) {
+        auto bytes = test::ReadAll(folder_ + "/one.rec");
+        for (int i = 0; i < 4; ++i)
+            bytes[8386 + size_t(i)] = uint8_t(damaged >> (8 * i));
+        test::WriteAll(folder_ + "/bad.rec", bytes);
+        count = 7;
+        EXPECT_EQ(ctrl_.InitPlayRec(folder_ + "/bad.rec", count), 4);
+        EXPECT_EQ(count, 7);
+        EXPECT_EQ(ctrl_.MakeFirstPlayInfo(), 100);  // nothing left open
+    }
 }
 
 TEST_F(RecordPlayTest, DeleteRecRemovesClosedFilesOnly) {
@@ -309,6 +364,30 @@ TEST_F(RecordPlayTest, ShowJpegFileTurnsAReversedPictureAndAnEmptyNameReturnsToL
     EXPECT_TRUE(ctrl_.still_picture().shown);  // a failure keeps the picture shown
     EXPECT_EQ(ctrl_.ShowJpegFile("", 0), 0);
     EXPECT_FALSE(ctrl_.still_picture().shown);
+}
+
+TEST_F(RecordPlayTest, ShowJpegFileRefusesAPictureLargerThanItsCap) {
+    // A few kilobytes whose frame header claims the size in the name: a
+    // larger claim is refused before any decoding, and the live picture
+    // stays.
+    const auto jpeg = test::EncodeJpeg(64, 48, 3);
+    const auto frame = std::search(jpeg.begin(), jpeg.end(), kSof0, kSof0 + 2) - jpeg.begin();
+    ASSERT_LT(size_t(frame), jpeg.size());
+    const struct {
+        int width, height, result;
+    } cases[] = {{16384, 16384, 5}, {4097, 4096, 5}, {65535, 257, 5}, {1024, 768, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        auto claim = jpeg;
+        claim[size_t(frame) + 5] = uint8_t(c.height >> 8),
+                              claim[size_t(frame) + 6] = uint8_t(c.height);
+        claim[size_t(frame) + 7] = uint8_t(c.width >> 8),
+                              claim[size_t(frame) + 8] = uint8_t(c.width);
+        test::WriteAll(dir_.File("claim.jpg"), claim);
+        EXPECT_EQ(ctrl_.ShowJpegFile(dir_.File("claim.jpg"), 0), c.result);
+        EXPECT_EQ(ctrl_.still_picture().shown, c.result == 0);
+        ctrl_.ShowJpegFile("", 0);
+    }
 }
 
 TEST_F(RecordPlayTest, TheMethodsAreInTheTypeLibraryUnderTheirDispids) {

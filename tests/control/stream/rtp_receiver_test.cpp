@@ -125,13 +125,16 @@ TEST_F(RtpReceiverTest, OpenAndStartResults) {
     EXPECT_EQ(other.RtpStop(), kRtpNotOpen);
     EXPECT_EQ(other.RtpClose(), kRtpNotOpen);
     EXPECT_EQ(other.RtpOpen("", "6970", "0"), kRtpMissingArgument);
-    EXPECT_EQ(other.RtpOpen("127.0.0.1", "", "0"), kRtpMissingArgument);
     EXPECT_EQ(other.RtpOpen("127.0.0.1", "6970", "port"), kRtpMissingArgument);
     EXPECT_EQ(other.RtpOpen("127.0.0.1", "6970", "65536"), kRtpMissingArgument);
     EXPECT_EQ(other.RtpOpen("1.2.3.999", "6970", "0"), -5);
     // The port is taken by the receiver of the fixture.
     EXPECT_EQ(other.RtpOpen("127.0.0.1", "6970", std::to_string(receiver_.local_port())), -6);
     EXPECT_FALSE(other.is_open());
+    // A server that names no port of its own still streams to ours.
+    EXPECT_EQ(other.RtpOpen("127.0.0.1", "", "0"), 0);
+    EXPECT_TRUE(other.is_open());
+    other.RtpClose();
 
     EXPECT_EQ(receiver_.RtpOpen("127.0.0.1", "6970", "0"), kRtpAlreadyOpen);
     EXPECT_EQ(receiver_.address_text(), "127.0.0.1");

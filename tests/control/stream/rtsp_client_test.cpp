@@ -16,8 +16,9 @@ namespace kest {
 namespace {
 
 struct PeerAnswer {
-    std::string text;    // sent as it stands
-    bool close = false;  // then the connection is closed
+    std::string text;      // sent as it stands
+    bool close = false;    // then the connection is closed
+    uint32_t drip_ms = 0;  // one byte at a time, this far apart
 };
 
 class ScriptedRtspPeer {
@@ -38,6 +39,8 @@ class ScriptedRtspPeer {
         std::lock_guard lock(mutex_);
         return requests_;
     }
+    // Bytes of the last answer that went out.
+    size_t drip_sent() const { return drip_sent_.load(); }
     bool WaitForRequests(size_t n) const {
         for (int i = 0; i < 5000 && Requests().size() < n; ++i)
             platform::SleepMs(1);
@@ -74,12 +77,15 @@ class ScriptedRtspPeer {
                 const std::optional<PeerAnswer> answer = script_(request);
                 if (!answer) continue;
                 size_t sent = 0;
-                while (sent < answer->text.size()) {
-                    if (conn.Send(answer->text.data() + sent, answer->text.size() - sent, n, err) !=
+                while (sent < answer->text.size() && running_.load()) {
+                    const size_t chunk = answer->drip_ms ? 1 : answer->text.size() - sent;
+                    if (conn.Send(answer->text.data() + sent, chunk, n, err) !=
                         platform::TcpSocket::Io::kData) {
                         break;
                     }
                     sent += n;
+                    drip_sent_.store(sent);
+                    if (answer->drip_ms) platform::SleepMs(answer->drip_ms);
                 }
                 if (answer->close) conn.Close();
             }
@@ -90,6 +96,7 @@ class ScriptedRtspPeer {
     platform::TcpListener listener_;
     std::thread thread_;
     std::atomic<bool> running_{true};
+    std::atomic<size_t> drip_sent_{0};
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
 };
@@ -229,6 +236,21 @@ TEST_F(RtspClientTest, SilentServerTimesOutTheStatusWait) {
     EXPECT_EQ(client_.last_reply().result, kRtspTimedOut);
     EXPECT_EQ(client_.last_reply().timeout_ms, 150u);
     EXPECT_EQ(body, "untouched");
+    EXPECT_EQ(client_.cseq(), 2u);
+}
+
+TEST_F(RtspClientTest, AServerThatDripsItsReplyCannotHoldTheRequest) {
+    // Every byte comes well within the time-out, but the whole reply would
+    // take 12 s; the request ends after its own deadline, a few time-outs.
+    const std::string reply =
+        "RTSP/1.0 200 OK\r\nCSeq: 1\r\nSession: 12345678\r\nX-Pad: " + std::string(60, 'p') +
+        "\r\n\r\n";
+    ScriptedRtspPeer peer([&reply](const std::string&) { return PeerAnswer{reply, false, 100}; });
+    client_.set_timeout(300);
+    Connect(peer);
+    EXPECT_EQ(client_.RtspTeardown(address_, port_, "rtsp.mpg", "1"), kRtspTimedOut);
+    EXPECT_EQ(client_.last_reply().result, kRtspTimedOut);
+    EXPECT_LT(peer.drip_sent(), reply.size());  // it was still dripping
     EXPECT_EQ(client_.cseq(), 2u);
 }
 
