@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,32 @@ std::array<uint8_t, N> ReadBlock(ByteReader& r) {
     std::array<uint8_t, N> a{};
     r.Bytes(a.data(), N);
     return a;
+}
+
+// The clock runs from the time it was last set: a camera's clock a second
+// later reads a second later. A record that is no time stays as it is.
+std::array<uint8_t, 16> RunningClock(const std::array<uint8_t, 16>& set,
+                                     std::chrono::steady_clock::time_point set_at) {
+    const auto word = [&set](size_t i) { return int(LoadU16(&set[2 * i])); };
+    std::tm t{};
+    t.tm_year = word(0) - 1900, t.tm_mon = word(1) - 1, t.tm_mday = word(3);
+    t.tm_hour = word(4), t.tm_min = word(5), t.tm_sec = word(6);
+    if (word(0) < 1900 || word(0) > 2100 || t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday < 1 ||
+        t.tm_mday > 31 || t.tm_hour > 23 || t.tm_min > 59 || t.tm_sec > 59 ||
+        set_at == std::chrono::steady_clock::time_point{}) {
+        return set;
+    }
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - set_at);
+    const time_t moved = timegm(&t) + time_t(elapsed.count());
+    std::tm n{};
+    gmtime_r(&moved, &n);
+    std::array<uint8_t, 16> out = set;
+    const int fields[7] = {n.tm_year + 1900, n.tm_mon + 1, n.tm_wday, n.tm_mday,
+                           n.tm_hour,        n.tm_min,     n.tm_sec};
+    for (size_t i = 0; i < 7; ++i)
+        StoreU16(&out[2 * i], uint16_t(fields[i]));
+    return out;
 }
 
 std::string ReadName(ByteReader r) {
@@ -153,18 +180,20 @@ void RegisterRecording(Simulator& sim) {
 }
 
 void RegisterClockAndCard(Simulator& sim) {
-    sim.Register(224, OnState([](Simulator&, ServicesState& st, const Request& q, Response&) {
+    sim.Register(224, OnState([](Simulator& s, ServicesState& st, const Request& q, Response&) {
                      ByteReader p = Params(q);
                      st.ntp = p.U8();
                      st.ntp_signed = int8_t(p.U8());
                      st.ntp_bytes = ReadBlock<6>(p);
                      st.date_time = ReadBlock<16>(p);
+                     s.State<ClockState>().set_at = std::chrono::steady_clock::now();
                  }));
-    sim.Register(225, OnState([](Simulator&, ServicesState& st, const Request&, Response& r) {
+    sim.Register(225, OnState([](Simulator& s, ServicesState& st, const Request&, Response& r) {
                      PutU8(r, 8, st.ntp);
                      PutU8(r, 9, uint8_t(st.ntp_signed));
                      PutBytes(r, 10, st.ntp_bytes.data(), st.ntp_bytes.size());
-                     PutBytes(r, 16, st.date_time.data(), st.date_time.size());
+                     const auto now = RunningClock(st.date_time, s.State<ClockState>().set_at);
+                     PutBytes(r, 16, now.data(), now.size());
                  }));
     sim.Register(226, OnState([](Simulator&, ServicesState& st, const Request&, Response& r) {
                      PutU16(r, 6, uint16_t(st.cf_count));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -94,6 +95,11 @@ struct ServicesState {
     std::array<Port, 2> ports;
 
     bool operator==(const ServicesState&) const = default;
+};
+
+// When the camera's clock was last set (sim/services.cpp): it runs from there.
+struct ClockState {
+    std::chrono::steady_clock::time_point set_at{};
 };
 
 void RegisterIdentity(Simulator& sim);

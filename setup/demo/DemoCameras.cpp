@@ -1,5 +1,6 @@
 #include "setup/demo/DemoCameras.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <cstring>
 #include <mutex>
@@ -81,6 +82,21 @@ bool DemoCameras::Start(QString* error) {
         kest::sim::Simulator& first = *m_cameras.front();
         std::lock_guard lock(first.state_mutex());
         first.State<kest::sim::ImagingState>().motion_detect = 1;
+    }
+    for (auto& camera : m_cameras) {
+        // Each camera's clock runs a little behind the PC's, as cameras' do.
+        const QDateTime clock = QDateTime::currentDateTime().addSecs(-42);
+        std::lock_guard lock(camera->state_mutex());
+        auto& time = camera->State<kest::sim::ServicesState>().date_time;
+        const int fields[] = {clock.date().year(),          clock.date().month(),
+                              clock.date().dayOfWeek() % 7, clock.date().day(),
+                              clock.time().hour(),          clock.time().minute(),
+                              clock.time().second()};
+        for (size_t i = 0; i < std::size(fields); ++i) {
+            time[2 * i] = uint8_t(fields[i]);
+            time[2 * i + 1] = uint8_t(fields[i] >> 8);
+        }
+        camera->State<kest::sim::ClockState>().set_at = std::chrono::steady_clock::now();
     }
     {
         // The third camera sends to its multicast group.

@@ -72,6 +72,30 @@ int DemoWalk(frmMain_IP& connect, DemoCameras& cameras, const QString& dir) {
     QWidget* setting = ui::WaitForWindow(QStringLiteral("frmMain_Setting_Marten"), kWindowWait);
     walk.Step(setting && !connect.isVisible(), QStringLiteral("logged in: the main settings form"));
     walk.Picture(setting);
+    if (setting) {
+        // The settings dialogs it opens, each shown and left again.
+        const std::pair<const char*, const char*> dialogs[] = {
+            {"cmdDefaultPage", "frmSub_Web"},
+            {"cmdFTP_Server", "frmSub_FTPServer"},
+            {"cmdFTP", "frmSub_FTPSetting_Sable"},
+            {"cmdMultiCast", "frmSub_MultiCast"},
+            {"cmdNTP", "frmSub_NTP"},
+            {"cmdSetTime", "frmSub_SetTime"},
+        };
+        for (const auto& [button, form] : dialogs) {
+            ui::Click(setting, QLatin1String(button));
+            QWidget* dialog = ui::WaitForWindow(QLatin1String(form), kWindowWait);
+            walk.Step(dialog != nullptr, QStringLiteral("%1 opens %2").arg(button, form));
+            walk.Picture(dialog);
+            if (dialog) dialog->close();
+            ui::WaitFor([&] { return setting->isVisible(); }, kWindowWait);
+        }
+        ui::WhenShown(QStringLiteral("frmSub_Password"), [&](QWidget* dialog) {
+            walk.Picture(dialog);
+            if (dialog) ui::Click(dialog, QStringLiteral("cmdCancel"));
+        });
+        ui::Click(setting, QStringLiteral("cmdSetPassword_2"));
+    }
     if (setting) setting->close();
     walk.Step(ui::WaitFor([&] { return connect.isVisible(); }, kWindowWait),
               QStringLiteral("back at the connect dialog"));
