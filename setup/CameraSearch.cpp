@@ -7,14 +7,25 @@
 #include "platform/profile.h"
 #include "platform/udp_socket.h"
 #include "setup/Common_Function.h"
+#include "setup/Cport_Function.h"
 #include "setup/Global.h"
 #include "setup/MacroData.h"
 #include "widget/kest_widget.h"
 
 namespace kestcfg {
 
-CameraSearch::CameraSearch(kest::qt::KestWidget* control, QLabel* timeLeft, QObject* parent)
-    : QObject(parent), m_control(control), m_timeLeft(timeLeft) {
+namespace {
+
+// The search dialogs share their status texts.
+QString Status(int key) {
+    return GetLangString(QStringLiteral("WORK_KESTSEARCH_A"), QString::number(key));
+}
+
+}  // namespace
+
+CameraSearch::CameraSearch(kest::qt::KestWidget* control, QLabel* status, QLabel* timeLeft,
+                           QObject* parent)
+    : QObject(parent), m_control(control), m_status(status), m_timeLeft(timeLeft) {
     m_timer.setInterval(200);
     connect(&m_timer, &QTimer::timeout, this, &CameraSearch::tick);
     connect(m_control, &kest::qt::KestWidget::backgroundCallFinished, this,
@@ -33,7 +44,13 @@ bool CameraSearch::SearchAddressAllowed() {
 }
 
 bool CameraSearch::start(Method method, int bufferSize, int seconds) {
-    if (m_control->backgroundCallRunning() || !SearchAddressAllowed()) return false;
+    if (m_control->backgroundCallRunning()) return false;
+    if (!SearchAddressAllowed()) {
+        m_status->setText(GetLangString(QLatin1String(kOwnSection), QStringLiteral("3")));
+        return false;
+    }
+    m_status->setText(Status(7));
+    m_status->repaint();
     m_method = method;
     m_entrySize =
         method == Method::SearchMulticastIP ? kMulticastSearchEntrySize : kSearchEntrySize;
@@ -44,6 +61,8 @@ bool CameraSearch::start(Method method, int bufferSize, int seconds) {
     m_clock.start();
     tick();
     m_timer.start();
+    MousePointer::Hourglass();
+    emit runningChanged(true);
     return true;
 }
 
@@ -57,10 +76,19 @@ void CameraSearch::onFinished(int dispid, int result, const QVariantList& args) 
     m_running = false;
     m_timer.stop();
     m_timeLeft->clear();
+    MousePointer::Default();
+    emit runningChanged(false);
+    if (result < 0) {
+        ReportResult(int16_t(result));
+        return;
+    }
     const QByteArray buffer = args.value(0).toByteArray();
     // Never more entries than the buffer holds, whatever count says.
-    const int count = std::clamp(args.value(2).toInt(), 0, int(buffer.size()) / m_entrySize);
-    emit finished(result, buffer.left(count * m_entrySize), count);
+    int count = std::clamp(args.value(2).toInt(), 0, int(buffer.size()) / m_entrySize);
+    if (result != kResultOk) count = 0;
+    m_status->setText(count == 0 ? Status(9)
+                                 : Status(8) + QLatin1Char(' ') + QString::number(count));
+    emit found(buffer.left(count * m_entrySize), count);
 }
 
 }  // namespace kestcfg

@@ -23,11 +23,15 @@ namespace kestcfg {
 class CameraSearch final : public QObject {
     Q_OBJECT
   public:
-    CameraSearch(kest::qt::KestWidget* control, QLabel* timeLeft, QObject* parent);
+    // status: the dialog's status line (lblKestSearch); timeLeft: the
+    // seconds left beside it.
+    CameraSearch(kest::qt::KestWidget* control, QLabel* status, QLabel* timeLeft, QObject* parent);
 
     // Starts method (SearchPALOMIR or SearchMulticastIP) with a buffer of
-    // bufferSize bytes for seconds. False when a search of the control still
-    // runs, or when the demo's search address is not a loopback address.
+    // bufferSize bytes for seconds: the status line says it searches, the
+    // pointer is the hourglass. False (and the status line says why) when
+    // the demo's search address is not a loopback address; false too while a
+    // search of the control still runs.
     bool start(Method method, int bufferSize, int seconds);
     bool running() const { return m_running; }
 
@@ -36,15 +40,18 @@ class CameraSearch final : public QObject {
     static bool SearchAddressAllowed();
 
   signals:
-    // result: the method's; entries holds count entries of the buffer, at
-    // most as many as it has room for.
-    void finished(int result, const QByteArray& entries, int count);
+    void runningChanged(bool running);
+    // The search ended and the status line says how many it found: entries
+    // holds count entries of the buffer, at most as many as it has room for
+    // (none after a failed search, which has been reported).
+    void found(const QByteArray& entries, int count);
 
   private:
     void onFinished(int dispid, int result, const QVariantList& args);
     void tick();
 
     kest::qt::KestWidget* m_control;
+    QLabel* m_status;
     QLabel* m_timeLeft;
     QTimer m_timer;
     QElapsedTimer m_clock;

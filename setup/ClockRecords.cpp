@@ -1,6 +1,8 @@
 #include "setup/ClockRecords.h"
 
+#include <QDateEdit>
 #include <QStringList>
+#include <QTimeEdit>
 
 #include "kest_records.h"
 #include "setup/RecordBytes.h"
@@ -62,6 +64,15 @@ QDateTime PcTime(bool gmt) {
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
     // The pickers hold a plain date and time.
     return QDateTime(now.date(), now.time());
+}
+
+QDateTime PickerTime(const QDateEdit* date, const QTimeEdit* time) {
+    return QDateTime(date->date(), time->time());
+}
+
+void ShowInPickers(QDateEdit* date, QTimeEdit* time, const QDateTime& value) {
+    date->setDate(value.date());
+    time->setTime(value.time());
 }
 
 }  // namespace kestcfg

@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QDateTime>
 
+class QDateEdit;
+class QTimeEdit;
+
 namespace kestcfg {
 
 // The time a DateTime record holds; invalid when its fields are no time.
@@ -21,5 +24,9 @@ constexpr int kTimeZoneLast = 13;
 
 // The PC's clock, local or as GMT, to the second.
 QDateTime PcTime(bool gmt);
+
+// The pickers' time, and a time shown in them.
+QDateTime PickerTime(const QDateEdit* date, const QTimeEdit* time);
+void ShowInPickers(QDateEdit* date, QTimeEdit* time, const QDateTime& value);
 
 }  // namespace kestcfg

@@ -125,6 +125,15 @@ void SubDialog::WriteFailed() {
     ShowMessage(kMsgWriteFailed);
 }
 
+bool SubDialog::Write(Method method, QVariantList& args) {
+    MousePointer::Hourglass();
+    const int16_t result = CallControl(method, args);
+    MousePointer::Default();
+    if (result == kResultOk) return true;
+    WriteFailed();
+    return false;
+}
+
 void SubDialog::cmdApply_Click() {
     if (m_loadFailed) return;
     Apply();

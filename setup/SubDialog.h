@@ -60,6 +60,9 @@ class SubDialog : public SetupForm {
     virtual bool Apply() { return true; }
     // A write failed: message 225.
     void WriteFailed();
+    // One write under the hourglass; false, with message 225, when its
+    // result is not 0.
+    bool Write(Method method, QVariantList& args);
 
     // What unloading does besides closing: by default the main settings
     // form shows again.

@@ -31,13 +31,7 @@ void frmSub_FTPServer::Form_Load() {
 
 bool frmSub_FTPServer::Apply() {
     QVariantList status{m_ui->optFTP_ON->isChecked() ? 1 : 0};
-    MousePointer::Hourglass();
-    const int16_t result = CallControl(Method::SetFTPServerEnable, status);
-    MousePointer::Default();
-    if (result != kResultOk) {
-        WriteFailed();
-        return false;
-    }
+    if (!Write(Method::SetFTPServerEnable, status)) return false;
     return true;
 }
 

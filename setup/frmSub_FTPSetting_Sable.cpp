@@ -155,13 +155,7 @@ bool frmSub_FTPSetting_Sable::Apply() {
     server.setAddress(0, address);
     const int32_t port = std::clamp(LeadingNumber(u.txtFTP_Port->text()), 0, 65535);
     QVariantList init{on ? 1 : 0, int(int16_t(uint16_t(port))), server.bytes(), r.bytes()};
-    MousePointer::Hourglass();
-    const int16_t result = CallControl(Method::SetFTPInit, init);
-    MousePointer::Default();
-    if (result != kResultOk) {
-        WriteFailed();
-        return false;
-    }
+    if (!Write(Method::SetFTPInit, init)) return false;
     m_setting = r.bytes();
     return true;
 }

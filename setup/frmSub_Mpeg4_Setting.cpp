@@ -56,13 +56,7 @@ bool frmSub_Mpeg4_Setting::Apply() {
     }
     const int index = m_ui->cmbFrameRate->currentIndex();
     QVariantList parameter{index >= 0 ? index : m_readMode, bitRate};
-    MousePointer::Hourglass();
-    const int16_t result = CallControl(Method::SetMPEG4Parameter, parameter);
-    MousePointer::Default();
-    if (result != kResultOk) {
-        WriteFailed();
-        return false;
-    }
+    if (!Write(Method::SetMPEG4Parameter, parameter)) return false;
     return true;
 }
 

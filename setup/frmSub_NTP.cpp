@@ -83,23 +83,20 @@ void frmSub_NTP::Form_Load() {
         boxes[i]->setText(QString::number(server[size_t(i)]));
     const QDateTime camera = ClockTime(m_dateTime);
     const QDateTime shown = camera.isValid() ? camera : PcTime(false);
-    u.dtp_Date->setDate(shown.date());
-    u.dtp_Time->setTime(shown.time());
+    ShowInPickers(u.dtp_Date, u.dtp_Time, shown);
     WatchChanges();
 }
 
 void frmSub_NTP::cmdSetLocalTime_Click() {
     const QDateTime now = PcTime(false);
-    m_ui->dtp_Date->setDate(now.date());
-    m_ui->dtp_Time->setTime(now.time());
+    ShowInPickers(m_ui->dtp_Date, m_ui->dtp_Time, now);
     okButton()->setEnabled(true);
     applyButton()->setEnabled(true);
 }
 
 void frmSub_NTP::cmdSetGMT_Click() {
     const QDateTime now = PcTime(true);
-    m_ui->dtp_Date->setDate(now.date());
-    m_ui->dtp_Time->setTime(now.time());
+    ShowInPickers(m_ui->dtp_Date, m_ui->dtp_Time, now);
     okButton()->setEnabled(true);
     applyButton()->setEnabled(true);
 }
@@ -141,16 +138,10 @@ bool frmSub_NTP::Apply() {
         r.setAddress(KEST_NTPSETTING_SERVER, server);
         ntpSetting = r.bytes();
     } else {
-        dateTime = ClockRecord(QDateTime(u.dtp_Date->date(), u.dtp_Time->time()), m_dateTime);
+        dateTime = ClockRecord(PickerTime(u.dtp_Date, u.dtp_Time), m_dateTime);
     }
     QVariantList clock{ntp ? 1 : 0, ntpSetting, dateTime};
-    MousePointer::Hourglass();
-    const int16_t result = CallControl(Method::SetCurrentDatetime, clock);
-    MousePointer::Default();
-    if (result != kResultOk) {
-        WriteFailed();
-        return false;
-    }
+    if (!Write(Method::SetCurrentDatetime, clock)) return false;
     m_ntpSetting = ntpSetting;
     m_dateTime = dateTime;
     return true;

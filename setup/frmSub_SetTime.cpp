@@ -55,8 +55,7 @@ void frmSub_SetTime::Form_Load() {
     m_clockValid = camera.isValid();
     m_offset = m_clockValid ? pc.secsTo(camera) : 0;
     const QDateTime shown = m_clockValid ? camera : pc;
-    m_ui->dtp_Date->setDate(shown.date());
-    m_ui->dtp_Time->setTime(shown.time());
+    ShowInPickers(m_ui->dtp_Date, m_ui->dtp_Time, shown);
     ShowDifference();
     m_timer->start();
 }
@@ -64,9 +63,8 @@ void frmSub_SetTime::Form_Load() {
 void frmSub_SetTime::Timer1_Timer() {
     // The pickers run with the camera's clock, but not under the user's hands.
     if (!m_ui->dtp_Date->hasFocus() && !m_ui->dtp_Time->hasFocus()) {
-        const QDateTime next = QDateTime(m_ui->dtp_Date->date(), m_ui->dtp_Time->time()).addSecs(1);
-        m_ui->dtp_Date->setDate(next.date());
-        m_ui->dtp_Time->setTime(next.time());
+        const QDateTime next = PickerTime(m_ui->dtp_Date, m_ui->dtp_Time).addSecs(1);
+        ShowInPickers(m_ui->dtp_Date, m_ui->dtp_Time, next);
     }
     ShowDifference();
 }
@@ -85,7 +83,7 @@ void frmSub_SetTime::ShowDifference() {
 }
 
 bool frmSub_SetTime::Apply() {
-    return SetClock(QDateTime(m_ui->dtp_Date->date(), m_ui->dtp_Time->time()));
+    return SetClock(PickerTime(m_ui->dtp_Date, m_ui->dtp_Time));
 }
 
 void frmSub_SetTime::cmdSetLocalTime_Click() {
@@ -108,18 +106,11 @@ bool frmSub_SetTime::SetClock(const QDateTime& time) {
     // The camera keeps its network-time setting; only its clock is set.
     const QByteArray dateTime = ClockRecord(time, m_dateTime);
     QVariantList clock{int(m_ntp), m_ntpSetting, dateTime};
-    MousePointer::Hourglass();
-    const int16_t result = CallControl(Method::SetCurrentDatetime, clock);
-    MousePointer::Default();
-    if (result != kResultOk) {
-        WriteFailed();
-        return false;
-    }
+    if (!Write(Method::SetCurrentDatetime, clock)) return false;
     m_dateTime = dateTime;
     m_clockValid = true;
     m_offset = PcTime(false).secsTo(time);
-    m_ui->dtp_Date->setDate(time.date());
-    m_ui->dtp_Time->setTime(time.time());
+    ShowInPickers(m_ui->dtp_Date, m_ui->dtp_Time, time);
     ShowDifference();
     return true;
 }

@@ -34,7 +34,8 @@ bool SearchTimeValid(const QString& text) {
 frmWork_KestSearch::frmWork_KestSearch(QWidget* parent)
     : SetupForm(parent), m_ui(std::make_unique<Ui::frmWork_KestSearch>()) {
     m_ui->setupUi(this);
-    m_search = new CameraSearch(m_ui->vn_Search, m_ui->lblSearchTimeLeft, this);
+    m_search =
+        new CameraSearch(m_ui->vn_Search, m_ui->lblKestSearch, m_ui->lblSearchTimeLeft, this);
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("mn_RightClickMenu"));
     m_macAddress = m_menu->addAction(QString());
@@ -66,7 +67,8 @@ frmWork_KestSearch::frmWork_KestSearch(QWidget* parent)
                 m_menu->popup(m_ui->lstListKest->viewport()->mapToGlobal(at));
             });
     connect(m_macAddress, &QAction::triggered, this, &frmWork_KestSearch::mn_MACAddress_Click);
-    connect(m_search, &CameraSearch::finished, this, &frmWork_KestSearch::searchFinished);
+    connect(m_search, &CameraSearch::runningChanged, this, &frmWork_KestSearch::setSearching);
+    connect(m_search, &CameraSearch::found, this, &frmWork_KestSearch::searchFinished);
     Form_Load();
 }
 
@@ -116,31 +118,10 @@ void frmWork_KestSearch::cmdSearch_Click() {
     }
     m_searchTime = int16_t(LeadingNumber(text));
     m_ui->lstListKest->clear();
-    m_ui->lblKestSearch->setText(Key(7));
-    m_ui->lblKestSearch->repaint();
-    if (!m_search->start(Method::SearchPALOMIR, kSearchBufferSize, m_searchTime)) {
-        // Only the demo refuses to search (not at a loopback address).
-        m_ui->lblKestSearch->setText(
-            GetLangString(QLatin1String(kOwnSection), QStringLiteral("3")));
-        return;
-    }
-    MousePointer::Hourglass();
-    setSearching(true);
+    m_search->start(Method::SearchPALOMIR, kSearchBufferSize, m_searchTime);
 }
 
-void frmWork_KestSearch::searchFinished(int result, const QByteArray& entries, int count) {
-    MousePointer::Default();
-    setSearching(false);
-    if (result < 0) {
-        ReportResult(int16_t(result));
-        return;
-    }
-    if (result != kResultOk) count = 0;
-    if (count == 0) {
-        m_ui->lblKestSearch->setText(Key(9));
-        return;
-    }
-    m_ui->lblKestSearch->setText(Key(8) + QLatin1Char(' ') + QString::number(count));
+void frmWork_KestSearch::searchFinished(const QByteArray& entries, int count) {
     for (int i = 0; i < count; ++i) {
         const auto* e =
             reinterpret_cast<const uint8_t*>(entries.constData()) + i * kSearchEntrySize;

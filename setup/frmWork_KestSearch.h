@@ -52,7 +52,7 @@ class frmWork_KestSearch final : public SetupForm {
 
   private:
     void Form_Load();
-    void searchFinished(int result, const QByteArray& entries, int count);
+    void searchFinished(const QByteArray& entries, int count);
     void setSearching(bool on);
 
     std::unique_ptr<Ui::frmWork_KestSearch> m_ui;

@@ -22,10 +22,6 @@ QString Key(int key) {
     return GetLangString(kSection, QString::number(key));
 }
 
-QString Status(int key) {
-    return GetLangString(QStringLiteral("WORK_KESTSEARCH_A"), QString::number(key));
-}
-
 QString Dotted(const uint8_t* a) {
     return QStringLiteral("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
 }
@@ -35,7 +31,8 @@ QString Dotted(const uint8_t* a) {
 frmWork_MultiCastSearch::frmWork_MultiCastSearch(frmWork_KestSearch* owner)
     : SetupForm(owner), m_ui(std::make_unique<Ui::frmWork_MultiCastSearch>()) {
     m_ui->setupUi(this);
-    m_search = new CameraSearch(owner->searchControl(), m_ui->lblSearchTimeLeft, this);
+    m_search = new CameraSearch(owner->searchControl(), m_ui->lblKestSearch,
+                                m_ui->lblSearchTimeLeft, this);
     KeyFilter::acceptOnly(m_ui->txtMultiCastSearch, kDigits);
     connect(m_ui->txtMultiCastSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (!IsAllDigits(text)) m_ui->txtMultiCastSearch->clear();
@@ -45,7 +42,8 @@ frmWork_MultiCastSearch::frmWork_MultiCastSearch(frmWork_KestSearch* owner)
     connect(m_ui->cmdMultiCastSearch, &QPushButton::clicked, this,
             &frmWork_MultiCastSearch::cmdMultiCastSearch_Click);
     connect(m_ui->cmdClose, &QPushButton::clicked, this, &frmWork_MultiCastSearch::cmdClose_Click);
-    connect(m_search, &CameraSearch::finished, this, &frmWork_MultiCastSearch::searchFinished);
+    connect(m_search, &CameraSearch::runningChanged, this, &frmWork_MultiCastSearch::setSearching);
+    connect(m_search, &CameraSearch::found, this, &frmWork_MultiCastSearch::searchFinished);
     Form_Load();
 }
 
@@ -79,31 +77,10 @@ void frmWork_MultiCastSearch::cmdMultiCastSearch_Click() {
         m_ui->txtMultiCastSearch->setFocus();
         return;
     }
-    m_ui->lblKestSearch->setText(Status(7));
-    m_ui->lblKestSearch->repaint();
-    if (!m_search->start(Method::SearchMulticastIP, kMulticastSearchBufferSize,
-                         LeadingNumber(text))) {
-        m_ui->lblKestSearch->setText(
-            GetLangString(QLatin1String(kOwnSection), QStringLiteral("3")));
-        return;
-    }
-    MousePointer::Hourglass();
-    setSearching(true);
+    m_search->start(Method::SearchMulticastIP, kMulticastSearchBufferSize, LeadingNumber(text));
 }
 
-void frmWork_MultiCastSearch::searchFinished(int result, const QByteArray& entries, int count) {
-    MousePointer::Default();
-    setSearching(false);
-    if (result < 0) {
-        ReportResult(int16_t(result));
-        return;
-    }
-    if (result != kResultOk) count = 0;
-    if (count == 0) {
-        m_ui->lblKestSearch->setText(Status(9));
-        return;
-    }
-    m_ui->lblKestSearch->setText(Status(8) + QLatin1Char(' ') + QString::number(count));
+void frmWork_MultiCastSearch::searchFinished(const QByteArray& entries, int count) {
     for (int i = 0; i < count; ++i) {
         // +0 the camera's address, +4 its group, +8 1 when it sends to the group.
         const auto* e =

@@ -32,7 +32,7 @@ class frmWork_MultiCastSearch final : public SetupForm {
 
   private:
     void Form_Load();
-    void searchFinished(int result, const QByteArray& entries, int count);
+    void searchFinished(const QByteArray& entries, int count);
     void setSearching(bool on);
 
     std::unique_ptr<Ui::frmWork_MultiCastSearch> m_ui;

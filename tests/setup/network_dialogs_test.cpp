@@ -129,6 +129,7 @@ TEST_F(NetworkDialogs, WebServerPortPageAndCache) {
 TEST_F(NetworkDialogs, FtpServerOnAndOff) {
     Open("frmSub_FTPServer");
     EXPECT_TRUE(Find<QRadioButton>(dialog_, "optFTP_OFF")->isChecked());
+    ui::SavePicture(dialog_, PictureFolder());
     ui::Click(dialog_, "optFTP_ON");
     EXPECT_TRUE(Apply("cmdOK").empty());
     EXPECT_EQ(Services(&ServicesState::ftp_server), 1);
@@ -220,6 +221,7 @@ TEST_F(NetworkDialogs, MulticastGroupChecksAndTheRestart) {
     EXPECT_FALSE(Find(dialog_, "fraMultiCastAddress")->isEnabled());
     ui::Click(dialog_, "optMultiCast");
     EXPECT_TRUE(Find(dialog_, "fraMultiCastAddress")->isEnabled());
+    ui::SavePicture(dialog_, PictureFolder());
     for (const char* bad : {"224.1.1.1", "240.0.0.1", "239.1.1.256"}) {
         SetRow("txtMultiCastAddress", bad);
         EXPECT_EQ(Apply("cmdOK"), std::vector<int>{219}) << bad;
@@ -258,6 +260,7 @@ TEST_F(NetworkDialogs, Mpeg4BitRateRange) {
     ASSERT_EQ(rates->count(), 3);
     EXPECT_EQ(rates->itemText(2), "7.5");
     EXPECT_EQ(Find<QLineEdit>(dialog_, "txtBitRate")->text(), "512");
+    ui::SavePicture(dialog_, PictureFolder());
     for (const char* bad : {"63", "2049", ""}) {
         Edit("txtBitRate", bad);
         EXPECT_EQ(Apply(), std::vector<int>{310}) << bad;
