@@ -7,6 +7,7 @@
 #include "setup/Common_Function.h"
 #include "setup/MacroData.h"
 #include "setup/SubDialog.h"
+#include "setup/frmView.h"
 
 namespace kestcfg {
 
@@ -48,7 +49,7 @@ constexpr Row kDialogs[] = {
     {"frmSub_NTP", nullptr},
     {"frmSub_SetTime", nullptr},
     // Detection, alarm and recording dialogs, and the live view.
-    {"frmView", nullptr},
+    {"frmView", []() -> QWidget* { return new frmView(); }},
     {"frmAlmSet", nullptr},
     {"frmSub_Recording", nullptr},
     {"frmSub_CFinfo", nullptr},

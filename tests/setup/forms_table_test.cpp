@@ -18,7 +18,10 @@
 #include "setup/KestMethods.h"
 #include "setup/demo/UiDriver.h"
 #include "setup/frmMain_IP.h"
+#include "setup/frmRefer_View.h"
+#include "setup/frmSub_MotionDetection.h"
 #include "setup/frmSub_Password.h"
+#include "setup/frmView.h"
 #include "setup/frmWork_KestSearch.h"
 #include "setup/frmWork_MultiCastSearch.h"
 #include "setup/frmWork_Password_Cport.h"
@@ -37,6 +40,7 @@ struct FormRow {
     const char* name;
     std::function<std::unique_ptr<QWidget>()> make;
     std::vector<Control> controls;
+    bool showsPicture = false;  // its control is the picture
 };
 
 const char* kLabel = "QLabel";
@@ -45,6 +49,9 @@ const char* kButton = "QPushButton";
 const char* kFrame = "QGroupBox";
 const char* kUpDown = "kestcfg::UpDown";
 const char* kKest = "kest::qt::KestWidget";
+
+const char* kCheck = "QCheckBox";
+const char* kSlider = "QSlider";
 
 std::vector<FormRow> Forms() {
     return {
@@ -127,6 +134,55 @@ std::vector<FormRow> Forms() {
           {"txtConfirmPassword", kText},
           {"cmdOK", kButton},
           {"cmdCancel", kButton}}},
+        // Detection, alarms, recording, memory, live view and reference picture.
+        {"frmView",
+         [] { return std::make_unique<frmView>(); },
+         {{"fraView", kFrame}, {"vn_View", kKest}, {"cmdDetail", kButton}, {"cmdCancel", kButton}},
+         true},
+        {"frmSub_MotionDetection",
+         [] {
+             auto* view = new frmView();
+             auto form = std::make_unique<frmSub_MotionDetection>(view);
+             form->setParent(nullptr, Qt::Dialog);
+             QObject::connect(form.get(), &QObject::destroyed, [view] { delete view; });
+             return form;
+         },
+         {{"fraMotionDetection", kFrame},
+          {"chkMotionDetection", kCheck},
+          {"lblReload", kLabel},
+          {"txtReload", kText},
+          {"lblDistinct", kLabel},
+          {"txtDistinct", kText},
+          {"lblUnit", kLabel},
+          {"chkMask", kCheck},
+          {"frthreshold", kFrame},
+          {"lblThreshold", kLabel},
+          {"sldThreshold", kSlider},
+          {"txtThreshold", kText},
+          {"lblPercent", kLabel},
+          {"sldPercent", kSlider},
+          {"txtPercent", kText},
+          {"lblNoiseFilter", kLabel},
+          {"sldNoiseFilter", kSlider},
+          {"txtNoiseFilter", kText},
+          {"lblRange_0", kLabel},
+          {"lblRange_1", kLabel},
+          {"lblRange_2", kLabel},
+          {"cmdReload", kButton},
+          {"cmdReference", kButton},
+          {"cmdOK", kButton},
+          {"cmdCancel", kButton},
+          {"vn_MotionDetection", kKest}}},
+        {"frmRefer_View",
+         [] { return std::make_unique<frmRefer_View>(nullptr); },
+         {{"vn_ReferView", kKest},
+          {"cmdReload", kButton},
+          {"chkAuto_Reload", kCheck},
+          {"txtInterval", kText},
+          {"lblsec", kLabel},
+          {"Timer1", "QTimer"},
+          {"cmd_Close", kButton}},
+         true},
     };
 }
 
@@ -148,9 +204,9 @@ TEST_F(FormsTable, EveryFormAndControlCarriesItsName) {
                 EXPECT_TRUE(label->buddy()->inherits(kText)) << c.name;
             }
         }
-        // A form's control shows no picture in these forms.
+        // A form's control shows no picture, unless the form is a picture.
         for (auto* kest : form->findChildren<kest::qt::KestWidget*>()) {
-            EXPECT_TRUE(kest->isHidden()) << kest->objectName().toStdString();
+            EXPECT_EQ(kest->isHidden(), !row.showsPicture) << kest->objectName().toStdString();
         }
         form->show();
         EXPECT_FALSE(form->windowTitle().isEmpty());
@@ -206,7 +262,7 @@ TEST(LanguageFile, HoldsEveryKeyTheFormsRead) {
         {"SUB_MOTIONDETECTION_A", "1-8,10-12"},
         {"SUB_AREASETTING_A", "2-8"},
         {"SUB_ALARM_A", "1-34"},
-        {"SUB_RECORDING_A", "1,7-27,37,38"},
+        {"SUB_RECORDING_A", "1-38"},
         {"SUB_CFINFO_A", "1-5"},
         {"SUB_MEMORY_INFO_A", "1-4"},
         {"SUB_LIST_A", "1-5"},
@@ -216,7 +272,7 @@ TEST(LanguageFile, HoldsEveryKeyTheFormsRead) {
         {"MSG_CRITICAL", "301-326"},
         {"MSG_INFORMATION", "401,402"},
         {"System Error Msg", "-2,-15"},
-        {"KESTCFG_A", "1-5"},
+        {"KESTCFG_A", "1-5,20-27"},
     };
     int count = 0;
     for (const auto& [section, list] : keys) {
