@@ -7,6 +7,10 @@
 #include "setup/Common_Function.h"
 #include "setup/MacroData.h"
 #include "setup/SubDialog.h"
+#include "setup/frmAlmSet.h"
+#include "setup/frmSub_CFinfo.h"
+#include "setup/frmSub_Memory_Info.h"
+#include "setup/frmSub_Recording.h"
 #include "setup/frmView.h"
 
 namespace kestcfg {
@@ -50,10 +54,10 @@ constexpr Row kDialogs[] = {
     {"frmSub_SetTime", nullptr},
     // Detection, alarm and recording dialogs, and the live view.
     {"frmView", []() -> QWidget* { return new frmView(); }},
-    {"frmAlmSet", nullptr},
-    {"frmSub_Recording", nullptr},
-    {"frmSub_CFinfo", nullptr},
-    {"frmSub_Memory_Info", nullptr},
+    {"frmAlmSet", []() -> QWidget* { return new frmAlmSet(); }},
+    {"frmSub_Recording", []() -> QWidget* { return new frmSub_Recording(); }},
+    {"frmSub_CFinfo", []() -> QWidget* { return new frmSub_CFinfo(); }},
+    {"frmSub_Memory_Info", []() -> QWidget* { return new frmSub_Memory_Info(); }},
 };
 
 }  // namespace

@@ -17,10 +17,15 @@
 #include "setup/Global.h"
 #include "setup/KestMethods.h"
 #include "setup/demo/UiDriver.h"
+#include "setup/frmAlmSet.h"
+#include "setup/frmList.h"
 #include "setup/frmMain_IP.h"
 #include "setup/frmRefer_View.h"
+#include "setup/frmSub_CFinfo.h"
+#include "setup/frmSub_Memory_Info.h"
 #include "setup/frmSub_MotionDetection.h"
 #include "setup/frmSub_Password.h"
+#include "setup/frmSub_Recording.h"
 #include "setup/frmView.h"
 #include "setup/frmWork_KestSearch.h"
 #include "setup/frmWork_MultiCastSearch.h"
@@ -51,7 +56,65 @@ const char* kUpDown = "kestcfg::UpDown";
 const char* kKest = "kest::qt::KestWidget";
 
 const char* kCheck = "QCheckBox";
+const char* kOption = "QRadioButton";
+const char* kCombo = "QComboBox";
 const char* kSlider = "QSlider";
+const char* kScroll = "QScrollBar";
+
+// The recording dialog: its fixed controls and the rows of the timer schedule.
+std::vector<Control> RecordingControls() {
+    std::vector<Control> c = {
+        {"tbRecording", "QTabWidget"},
+        {"frTrigger", kFrame},
+        {"chkTrigger_Alarm1", kCheck},
+        {"chkTrigger_Alarm2", kCheck},
+        {"chkTrigger_Relay", kCheck},
+        {"chkTrigger_Motion", kCheck},
+        {"frRecordingTime", kFrame},
+        {"lblBeforeTrigger", kLabel},
+        {"txtBeforeTrigger", kText},
+        {"lblAfterTrigger", kLabel},
+        {"txtAftertrigger", kText},
+        {"lblUnit_0", kLabel},
+        {"lblUnit_1", kLabel},
+        {"frTimerRec", kFrame},
+        {"frFrameRate", kFrame},
+        {"chkChangeFPS_Trigger", kCheck},
+        {"cmbChangefps_Trigger", kCombo},
+        {"lblfps", kLabel},
+        {"chkChangeFPS_Timer", kCheck},
+        {"cmbChangefps_Timer", kCombo},
+        {"frCF", kFrame},
+        {"opStop", kOption},
+        {"opDelete", kOption},
+        {"lblDelete", kLabel},
+        {"txtBefore", kText},
+        {"frTimelapse", kFrame},
+        {"chkTimelapse", kCheck},
+        {"lblTimelapse", kLabel},
+        {"txtTimelapse", kText},
+        {"lblNotes", kLabel},
+        {"cmdOK", kButton},
+        {"cmdCancel", kButton},
+        {"cmdApply", kButton},
+        {"vn_Recording", kKest},
+    };
+    // The names outlive the table: they are kept here.
+    static std::vector<std::string> names;
+    if (names.empty()) {
+        for (int i = 0; i < frmSub_Recording::kTimerRows; ++i) {
+            for (const char* prefix : {"chkTimer_", "cmb_", "dtpStart_", "dtpStop_"})
+                names.push_back(prefix + std::to_string(i));
+        }
+    }
+    for (const std::string& n : names) {
+        const char* kind = n.starts_with("chk")   ? kCheck
+                           : n.starts_with("cmb") ? kCombo
+                                                  : "QTimeEdit";
+        c.push_back({n.c_str(), kind});
+    }
+    return c;
+}
 
 std::vector<FormRow> Forms() {
     return {
@@ -183,6 +246,79 @@ std::vector<FormRow> Forms() {
           {"Timer1", "QTimer"},
           {"cmd_Close", kButton}},
          true},
+        {"frmAlmSet",
+         [] { return std::make_unique<frmAlmSet>(); },
+         {{"opAlm1Enbl", kOption},
+          {"opAlm1Unenbl", kOption},
+          {"opAlm2Enbl", kOption},
+          {"opAlm2Unenbl", kOption},
+          {"ckAlarmOut_0", kCheck},
+          {"ckAlarmOut_1", kCheck},
+          {"ckAlarmOut_2", kCheck},
+          {"ckAlarmPos_0", kCheck},
+          {"ckAlarmPos_1", kCheck},
+          {"ckAlarmPos_2", kCheck},
+          {"scrlAlarmPos_0", kScroll},
+          {"scrlAlarmPos_1", kScroll},
+          {"scrlAlarmPos_2", kScroll},
+          {"txtAlarmPos_0", kText},
+          {"txtAlarmPos_1", kText},
+          {"txtAlarmPos_2", kText},
+          {"chkFTPUpload", kCheck},
+          {"ckDual", kCheck},
+          {"cmbDual1", kCombo},
+          {"cmbDual2", kCombo},
+          {"txtMinute", kText},
+          {"txtSecond", kText},
+          {"opOutEnbl", kOption},
+          {"opOutUnenbl", kOption},
+          {"opOutH", kOption},
+          {"opOutL", kOption},
+          {"opOutini", kOption},
+          {"opOutNotini", kOption},
+          {"txtOut", kText},
+          {"txtTimes", kText},
+          {"optMotionAlarmEnbl", kOption},
+          {"optMotionAlarmUnenbl", kOption},
+          {"cmbList", kButton},
+          {"Command1", kButton},
+          {"Command2", kButton},
+          {"cmdCancel", kButton},
+          {"vn_AlmSet", kKest}}},
+        {"frmList",
+         [] {
+             auto control = std::make_unique<kest::qt::KestWidget>();
+             auto form = std::make_unique<frmList>(control.get());
+             control.release()->setParent(form.get());
+             form->findChild<kest::qt::KestWidget*>()->hide();
+             return form;
+         },
+         {{"lbl1", kLabel},
+          {"Label2", kLabel},
+          {"List1", "QListWidget"},
+          {"Command1", kButton},
+          {"Command2", kButton}}},
+        {"frmSub_Recording", [] { return std::make_unique<frmSub_Recording>(); },
+         RecordingControls()},
+        {"frmSub_CFinfo",
+         [] { return std::make_unique<frmSub_CFinfo>(); },
+         {{"lblTotal", kLabel},
+          {"lblTotalValue", kLabel},
+          {"lblkByte", kLabel},
+          {"lblFree", kLabel},
+          {"lblFreeValue", kLabel},
+          {"lblComment", kLabel},
+          {"cmdOK", kButton},
+          {"vn_CFinfo", kKest}}},
+        {"frmSub_Memory_Info",
+         [] { return std::make_unique<frmSub_Memory_Info>(); },
+         {{"lblTotal", kLabel},
+          {"lblTotalValue", kLabel},
+          {"lblkByte", kLabel},
+          {"lblFree", kLabel},
+          {"lblFreeValue", kLabel},
+          {"cmdOK", kButton},
+          {"vn_Memory_Info", kKest}}},
     };
 }
 
