@@ -7,14 +7,19 @@
 #include "setup/Common_Function.h"
 #include "setup/MacroData.h"
 #include "setup/SubDialog.h"
+#include "setup/frmAlmSet.h"
+#include "setup/frmSub_CFinfo.h"
 #include "setup/frmSub_DHCP.h"
 #include "setup/frmSub_FTPServer.h"
 #include "setup/frmSub_FTPSetting_Sable.h"
+#include "setup/frmSub_Memory_Info.h"
 #include "setup/frmSub_Mpeg4_Setting.h"
 #include "setup/frmSub_MultiCast.h"
 #include "setup/frmSub_NTP.h"
+#include "setup/frmSub_Recording.h"
 #include "setup/frmSub_SetTime.h"
 #include "setup/frmSub_Web.h"
+#include "setup/frmView.h"
 
 namespace kestcfg {
 
@@ -56,11 +61,11 @@ constexpr Row kDialogs[] = {
     {"frmSub_NTP", []() -> QWidget* { return new frmSub_NTP; }},
     {"frmSub_SetTime", []() -> QWidget* { return new frmSub_SetTime; }},
     // Detection, alarm and recording dialogs, and the live view.
-    {"frmView", nullptr},
-    {"frmAlmSet", nullptr},
-    {"frmSub_Recording", nullptr},
-    {"frmSub_CFinfo", nullptr},
-    {"frmSub_Memory_Info", nullptr},
+    {"frmView", []() -> QWidget* { return new frmView(); }},
+    {"frmAlmSet", []() -> QWidget* { return new frmAlmSet(); }},
+    {"frmSub_Recording", []() -> QWidget* { return new frmSub_Recording(); }},
+    {"frmSub_CFinfo", []() -> QWidget* { return new frmSub_CFinfo(); }},
+    {"frmSub_Memory_Info", []() -> QWidget* { return new frmSub_Memory_Info(); }},
 };
 
 }  // namespace

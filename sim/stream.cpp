@@ -65,8 +65,8 @@ FrameData MakeFrame(Simulator& sim, StreamState& st) {
     frame.data = picture.entropy;
     if (HasOwnHeader(sim.model_code())) {
         std::vector<uint8_t> set(300, 0), detect(300, 0);
-        for (size_t i = 0; i < 300; i += 7)
-            set[i] = 1;
+        for (size_t i = 0; i < 300; ++i)
+            set[i] = (st.areas[i / 8] >> (i % 8)) & 1;
         const size_t column = st.frames_sent % 20;
         for (size_t row = 0; row < 15; ++row)
             detect[row * 20 + column] = uint8_t(st.motion);
@@ -166,6 +166,7 @@ void FollowImaging(Simulator& sim, StreamState& st) {
     st.motor_moving = img.pan != img.target_pan || img.tilt != img.target_tilt;
     st.zoom = img.lens[1];
     st.reverse = img.registers[7] ? 1 : 0;
+    st.areas = img.areas;
 }
 
 void Poll(Simulator& sim, const Request& request, Response& response) {

@@ -2,6 +2,7 @@
 // header for the newer models, picture packets, re-sent packets, frame ends.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <set>
@@ -32,6 +33,9 @@ struct StreamState {
     int initial_moving = 0;
     int zoom = 0;
     int motion = 0;  // the motion flag in the comment of models 11 and 20
+    // The detection areas the comment of models 11 and 20 shows as set: the
+    // camera's area set (area n is bit n, least significant bit first).
+    std::array<uint8_t, 40> areas{};
     int payload = kMaxPayload;
 
     // Faults.

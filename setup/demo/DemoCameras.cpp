@@ -5,7 +5,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "include/kest_records.h"
 #include "platform/profile.h"
+#include "sim/alarms.h"
 #include "sim/imaging.h"
 #include "sim/loopback_address.h"
 #include "sim/search_responder.h"
@@ -31,6 +33,45 @@ constexpr DemoCamera kDemoCameras[] = {
 };
 
 constexpr uint16_t kCameraPort = 4000;
+
+void Put(uint8_t* record, int offset, int width, int value) {
+    for (int b = 0; b < width; ++b)
+        record[offset + b] = uint8_t(value >> (8 * b));
+}
+
+// What the first camera's alarm, recording and detection dialogs show: a
+// block of detection areas, two alarm recipients, alarm input 1 driving the
+// output, and timer recording on weekdays from 8:00 to 18:00.
+void SetUpFirstCamera(kest::sim::Simulator& camera) {
+    std::lock_guard lock(camera.state_mutex());
+    auto& imaging = camera.State<kest::sim::ImagingState>();
+    for (int row = 6; row <= 9; ++row) {
+        for (int column = 12; column <= 16; ++column) {
+            const int area = row * 20 + column;
+            imaging.areas[size_t(area / 8)] |= uint8_t(1u << (area % 8));
+        }
+    }
+    imaging.area_y = 40, imaging.area_percent = 10, imaging.area_diff_average = 8;
+    auto& alarms = camera.State<kest::sim::AlarmState>();
+    alarms.count = 1;  // the alarm output's repeat count
+    alarms.recipients = {{0x7F000001, 5010}, {0x7F000001, 5011}};
+    uint8_t* setting = alarms.setting.data();
+    Put(setting, KEST_ALARMSETTING_INPUT1_ON, 2, 1);
+    Put(setting, KEST_ALARMSETTING_INPUT1_ARMED, 2, 1);
+    Put(setting, KEST_ALARMSETTING_INPUT1_ALARM_OUT, 2, 1);
+    Put(setting, KEST_ALARMSETTING_OUTPUT_MODE, 2, 2);
+    Put(setting, KEST_ALARMSETTING_OUTPUT_LEVEL, 2, 1);
+    Put(setting, KEST_ALARMSETTING_OUTPUT_ON_TIME, 2, 1000);
+    auto& services = camera.State<kest::sim::ServicesState>();
+    uint8_t* timer = services.timer_rec.data();
+    Put(timer, KEST_TIMERREC_ROW0_ENABLE, 2, 1);
+    Put(timer, KEST_TIMERREC_ROW0_DAY, 2, 8);
+    Put(timer, KEST_TIMERREC_ROW0_START, 4, 8 * 60);
+    Put(timer, KEST_TIMERREC_ROW0_STOP, 4, 18 * 60);
+    services.trigger = 0x01000000;      // motion detection
+    services.alarm_rec = 5 | 20 << 16;  // 5 s before, 20 s after
+    services.time_lapse = 60 << 16;     // off, one picture a minute
+}
 
 }  // namespace
 
@@ -98,6 +139,7 @@ bool DemoCameras::Start(QString* error) {
         }
         camera->State<kest::sim::ClockState>().set_at = std::chrono::steady_clock::now();
     }
+    SetUpFirstCamera(*m_cameras.front());
     {
         // The third camera sends to its multicast group.
         kest::sim::Simulator& third = *m_cameras.back();

@@ -1,16 +1,21 @@
 #include "setup/demo/DemoWalk.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <cstdio>
+#include <functional>
 
 #include "setup/Global.h"
 #include "setup/MessageService.h"
 #include "setup/demo/DemoCameras.h"
 #include "setup/demo/UiDriver.h"
 #include "setup/frmMain_IP.h"
+#include "widget/kest_widget.h"
 
 namespace kestcfg {
 
@@ -38,6 +43,97 @@ class Walk {
     QString m_dir;
     int m_failures = 0;
 };
+
+// A press, a move and a release on a picture, as a hand makes them.
+void Drag(QWidget* picture, QPoint from, QPoint to, Qt::MouseButton button) {
+    const auto send = [picture](QEvent::Type type, QPoint at, Qt::MouseButton b,
+                                Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(at), picture->mapToGlobal(QPointF(at)), b, held,
+                          Qt::NoModifier);
+        QApplication::sendEvent(picture, &event);
+    };
+    send(QEvent::MouseButtonPress, from, button, button);
+    send(QEvent::MouseMove, to, Qt::NoButton, button);
+    send(QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+}
+
+// Opens the dialog behind a button of the main settings form, keeps its
+// picture and closes it with closer (a button, or the window).
+void Visit(Walk& walk, QWidget* setting, const QString& button, const QString& form,
+           const QString& closer, const std::function<void(QWidget*)>& inside = {}) {
+    ui::Click(setting, button);
+    QWidget* dialog = ui::WaitForWindow(form, kWindowWait);
+    walk.Step(dialog != nullptr, QStringLiteral("%1 opens %2").arg(button, form));
+    if (!dialog) return;
+    if (inside) inside(dialog);
+    walk.Picture(dialog);
+    if (closer.isEmpty() || !ui::Click(dialog, closer)) dialog->close();
+    walk.Step(ui::WaitFor([&] { return setting->isVisible(); }, kWindowWait),
+              QStringLiteral("back at the main settings form"));
+}
+
+// The live view with areas picked by mouse, its detection settings and the
+// reference picture; the alarm, recording and memory dialogs.
+void WalkDetectionDialogs(Walk& walk, QWidget* setting) {
+    Visit(
+        walk, setting, QStringLiteral("cmdMotionDetection"), QStringLiteral("frmView"),
+        QStringLiteral("cmdCancel"), [&](QWidget* view) {
+            auto* picture = ui::Find<kest::qt::KestWidget>(view, QStringLiteral("vn_View"));
+            int pictures = 0;
+            QObject::connect(picture, &kest::qt::KestWidget::newImage, view,
+                             [&pictures] { ++pictures; });
+            walk.Step(ui::WaitFor([&] { return pictures >= 2; }, kWindowWait),
+                      QStringLiteral("the live view shows the camera's pictures"));
+            // Cells are 32 pixels on a 640 x 480 picture: select a row of
+            // areas, clear two of them.
+            Drag(picture, {2 * 32 + 16, 3 * 32 + 16}, {8 * 32 + 16, 3 * 32 + 16}, Qt::LeftButton);
+            Drag(picture, {4 * 32 + 16, 3 * 32 + 16}, {5 * 32 + 16, 3 * 32 + 16}, Qt::RightButton);
+            const int seen = pictures;
+            ui::WaitFor([&] { return pictures >= seen + 2; }, kWindowWait);
+            walk.Picture(view, QStringLiteral("frmView_areas"));
+            ui::Click(view, QStringLiteral("cmdDetail"));
+            QWidget* detail =
+                ui::WaitForWindow(QStringLiteral("frmSub_MotionDetection"), kWindowWait);
+            walk.Step(detail != nullptr, QStringLiteral("the detection settings open"));
+            if (!detail) return;
+            walk.Picture(detail);
+            bool referShown = false;
+            ui::WhenShown(QStringLiteral("frmRefer_View"), [&](QWidget* refer) {
+                referShown = refer != nullptr;
+                if (!refer) return;
+                ui::WaitFor([] { return false; }, 300);  // its first picture
+                walk.Picture(refer);
+                ui::Click(refer, QStringLiteral("cmd_Close"));
+            });
+            ui::Click(detail, QStringLiteral("cmdReference"));
+            walk.Step(referShown, QStringLiteral("the reference picture shows"));
+            ui::Click(detail, QStringLiteral("cmdOK"));
+        });
+    Visit(walk, setting, QStringLiteral("cmdAlarm"), QStringLiteral("frmAlmSet"),
+          QStringLiteral("cmdCancel"), [&](QWidget* alarm) {
+              bool listed = false;
+              ui::WhenShown(QStringLiteral("frmList"), [&](QWidget* list) {
+                  auto* rows = ui::Find<QListWidget>(list, QStringLiteral("List1"));
+                  listed = rows && rows->count() == 2;
+                  walk.Picture(list);
+                  ui::Click(list, QStringLiteral("Command1"));
+              });
+              ui::Click(alarm, QStringLiteral("cmbList"));
+              walk.Step(listed, QStringLiteral("the recipient list shows 2 recipients"));
+          });
+    Visit(walk, setting, QStringLiteral("cmdRec"), QStringLiteral("frmSub_Recording"),
+          QStringLiteral("cmdCancel"), [&](QWidget* recording) {
+              auto* tabs = ui::Find<QTabWidget>(recording, QStringLiteral("tbRecording"));
+              if (!tabs) return;
+              tabs->setCurrentIndex(1);
+              walk.Picture(recording, QStringLiteral("frmSub_Recording_timer"));
+              tabs->setCurrentIndex(0);
+          });
+    Visit(walk, setting, QStringLiteral("cmdCFInfo"), QStringLiteral("frmSub_CFinfo"),
+          QStringLiteral("cmdOK"));
+    Visit(walk, setting, QStringLiteral("cmdMemory"), QStringLiteral("frmSub_Memory_Info"),
+          QStringLiteral("cmdOK"));
+}
 
 bool HasMessage(int number) {
     for (const ShownMessage& m : MessageService::shown()) {
@@ -96,6 +192,7 @@ int DemoWalk(frmMain_IP& connect, DemoCameras& cameras, const QString& dir) {
         });
         ui::Click(setting, QStringLiteral("cmdSetPassword_2"));
     }
+    if (setting) WalkDetectionDialogs(walk, setting);
     if (setting) setting->close();
     walk.Step(ui::WaitFor([&] { return connect.isVisible(); }, kWindowWait),
               QStringLiteral("back at the connect dialog"));

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "include/kest_records.h"
+
 namespace kest {
 namespace {
 
@@ -87,6 +89,41 @@ TEST(ApiRef, EveryMemberOfTheControlIsInTheReference) {
             EXPECT_NE(md.find("\n### " + id + " " + m.name + "\n"), std::string::npos) << m.name;
         } else {
             EXPECT_NE(md.find("\n| " + id + " | `" + m.name + "` | "), std::string::npos) << m.name;
+        }
+    }
+}
+
+// The public table of record layouts, field by field, with the methods
+// whose buffers carry each.
+TEST(ApiRef, EveryRecordLayoutIsInTheReference) {
+    const std::string md = apiref::Render(KestLib());
+    const auto has = [&](const std::string& text) { return md.find(text) != std::string::npos; };
+    for (const kest_record_layout& r : kest_record_layouts) {
+        SCOPED_TRACE(r.name);
+        EXPECT_TRUE(
+            has("\n### " + std::string(r.name) + " (" + std::to_string(r.size) + " bytes)\n"));
+        for (uint16_t i = 0; i < r.field_count; ++i) {
+            const kest_record_field& f = r.fields[i];
+            EXPECT_TRUE(has("| " + std::to_string(f.offset) + " | " + std::to_string(f.width) +
+                            " | `" + f.name + "` | "))
+                << f.name;
+        }
+    }
+    EXPECT_TRUE(has("Carried by: `AlarmSetInit`, `AlarmGetInit`.\n"));
+    EXPECT_TRUE(has("| 176 | 4 | `Row14Stop` | signed |\n"));
+    // Every record has a note, and each method it names has a buffer of the
+    // record's name.
+    const auto carriers = apiref::RecordCarriersTable();
+    EXPECT_EQ(carriers.size(), std::size(kest_record_layouts));
+    for (const apiref::RecordCarriers& c : carriers) {
+        EXPECT_FALSE(c.methods.empty()) << c.record;
+        for (std::string_view method : c.methods) {
+            const MemberInfo* m = FindMember(std::string(method), MemberKind::kMethod);
+            ASSERT_NE(m, nullptr) << method;
+            bool holds = false;
+            for (const ParamInfo& p : m->params)
+                holds |= p.type == ParamType::kBuffer && p.name == c.record;
+            EXPECT_TRUE(holds) << method << " " << c.record;
         }
     }
 }

@@ -18,9 +18,17 @@
 #include "setup/KestMethods.h"
 #include "setup/SubDialogs.h"
 #include "setup/demo/UiDriver.h"
+#include "setup/frmAlmSet.h"
+#include "setup/frmList.h"
 #include "setup/frmMain_IP.h"
 #include "setup/frmMain_Setting_Marten.h"
+#include "setup/frmRefer_View.h"
+#include "setup/frmSub_CFinfo.h"
+#include "setup/frmSub_Memory_Info.h"
+#include "setup/frmSub_MotionDetection.h"
 #include "setup/frmSub_Password.h"
+#include "setup/frmSub_Recording.h"
+#include "setup/frmView.h"
 #include "setup/frmWork_KestSearch.h"
 #include "setup/frmWork_MultiCastSearch.h"
 #include "setup/frmWork_Password_Cport.h"
@@ -39,6 +47,7 @@ struct FormRow {
     const char* name;
     std::function<std::unique_ptr<QWidget>()> make;
     std::vector<Control> controls;
+    bool showsPicture = false;  // its control is the picture
 };
 
 const char* kLabel = "QLabel";
@@ -47,12 +56,70 @@ const char* kButton = "QPushButton";
 const char* kFrame = "QGroupBox";
 const char* kUpDown = "kestcfg::UpDown";
 const char* kKest = "kest::qt::KestWidget";
-const char* kOption = "QRadioButton";
-const char* kCheck = "QCheckBox";
-
 // A dialog the main settings form opens, made as it makes it.
 std::unique_ptr<QWidget> SubDialog(const char* form) {
     return std::unique_ptr<QWidget>(OpenSubDialog(QLatin1String(form)));
+}
+
+const char* kCheck = "QCheckBox";
+const char* kOption = "QRadioButton";
+const char* kCombo = "QComboBox";
+const char* kSlider = "QSlider";
+const char* kScroll = "QScrollBar";
+
+// The recording dialog: its fixed controls and the rows of the timer schedule.
+std::vector<Control> RecordingControls() {
+    std::vector<Control> c = {
+        {"tbRecording", "QTabWidget"},
+        {"frTrigger", kFrame},
+        {"chkTrigger_Alarm1", kCheck},
+        {"chkTrigger_Alarm2", kCheck},
+        {"chkTrigger_Relay", kCheck},
+        {"chkTrigger_Motion", kCheck},
+        {"frRecordingTime", kFrame},
+        {"lblBeforeTrigger", kLabel},
+        {"txtBeforeTrigger", kText},
+        {"lblAfterTrigger", kLabel},
+        {"txtAftertrigger", kText},
+        {"lblUnit_0", kLabel},
+        {"lblUnit_1", kLabel},
+        {"frTimerRec", kFrame},
+        {"frFrameRate", kFrame},
+        {"chkChangeFPS_Trigger", kCheck},
+        {"cmbChangefps_Trigger", kCombo},
+        {"lblfps", kLabel},
+        {"chkChangeFPS_Timer", kCheck},
+        {"cmbChangefps_Timer", kCombo},
+        {"frCF", kFrame},
+        {"opStop", kOption},
+        {"opDelete", kOption},
+        {"lblDelete", kLabel},
+        {"txtBefore", kText},
+        {"frTimelapse", kFrame},
+        {"chkTimelapse", kCheck},
+        {"lblTimelapse", kLabel},
+        {"txtTimelapse", kText},
+        {"lblNotes", kLabel},
+        {"cmdOK", kButton},
+        {"cmdCancel", kButton},
+        {"cmdApply", kButton},
+        {"vn_Recording", kKest},
+    };
+    // The names outlive the table: they are kept here.
+    static std::vector<std::string> names;
+    if (names.empty()) {
+        for (int i = 0; i < frmSub_Recording::kTimerRows; ++i) {
+            for (const char* prefix : {"chkTimer_", "cmb_", "dtpStart_", "dtpStop_"})
+                names.push_back(prefix + std::to_string(i));
+        }
+    }
+    for (const std::string& n : names) {
+        const char* kind = n.starts_with("chk")   ? kCheck
+                           : n.starts_with("cmb") ? kCombo
+                                                  : "QTimeEdit";
+        c.push_back({n.c_str(), kind});
+    }
+    return c;
 }
 
 std::vector<FormRow> Forms() {
@@ -335,6 +402,128 @@ std::vector<FormRow> Forms() {
           {"cmdClose", kButton},
           {"Timer1", "QTimer"},
           {"vn_SetTime", kKest}}},
+        // Detection, alarms, recording, memory, live view and reference picture.
+        {"frmView",
+         [] { return std::make_unique<frmView>(); },
+         {{"fraView", kFrame}, {"vn_View", kKest}, {"cmdDetail", kButton}, {"cmdCancel", kButton}},
+         true},
+        {"frmSub_MotionDetection",
+         [] {
+             auto* view = new frmView();
+             auto form = std::make_unique<frmSub_MotionDetection>(view);
+             form->setParent(nullptr, Qt::Dialog);
+             QObject::connect(form.get(), &QObject::destroyed, [view] { delete view; });
+             return form;
+         },
+         {{"fraMotionDetection", kFrame},
+          {"chkMotionDetection", kCheck},
+          {"lblReload", kLabel},
+          {"txtReload", kText},
+          {"lblDistinct", kLabel},
+          {"txtDistinct", kText},
+          {"lblUnit", kLabel},
+          {"chkMask", kCheck},
+          {"frthreshold", kFrame},
+          {"lblThreshold", kLabel},
+          {"sldThreshold", kSlider},
+          {"txtThreshold", kText},
+          {"lblPercent", kLabel},
+          {"sldPercent", kSlider},
+          {"txtPercent", kText},
+          {"lblNoiseFilter", kLabel},
+          {"sldNoiseFilter", kSlider},
+          {"txtNoiseFilter", kText},
+          {"lblRange_0", kLabel},
+          {"lblRange_1", kLabel},
+          {"lblRange_2", kLabel},
+          {"cmdReload", kButton},
+          {"cmdReference", kButton},
+          {"cmdOK", kButton},
+          {"cmdCancel", kButton},
+          {"vn_MotionDetection", kKest}}},
+        {"frmRefer_View",
+         [] { return std::make_unique<frmRefer_View>(nullptr); },
+         {{"vn_ReferView", kKest},
+          {"cmdReload", kButton},
+          {"chkAuto_Reload", kCheck},
+          {"txtInterval", kText},
+          {"lblsec", kLabel},
+          {"Timer1", "QTimer"},
+          {"cmd_Close", kButton}},
+         true},
+        {"frmAlmSet",
+         [] { return std::make_unique<frmAlmSet>(); },
+         {{"opAlm1Enbl", kOption},
+          {"opAlm1Unenbl", kOption},
+          {"opAlm2Enbl", kOption},
+          {"opAlm2Unenbl", kOption},
+          {"ckAlarmOut_0", kCheck},
+          {"ckAlarmOut_1", kCheck},
+          {"ckAlarmOut_2", kCheck},
+          {"ckAlarmPos_0", kCheck},
+          {"ckAlarmPos_1", kCheck},
+          {"ckAlarmPos_2", kCheck},
+          {"scrlAlarmPos_0", kScroll},
+          {"scrlAlarmPos_1", kScroll},
+          {"scrlAlarmPos_2", kScroll},
+          {"txtAlarmPos_0", kText},
+          {"txtAlarmPos_1", kText},
+          {"txtAlarmPos_2", kText},
+          {"chkFTPUpload", kCheck},
+          {"ckDual", kCheck},
+          {"cmbDual1", kCombo},
+          {"cmbDual2", kCombo},
+          {"txtMinute", kText},
+          {"txtSecond", kText},
+          {"opOutEnbl", kOption},
+          {"opOutUnenbl", kOption},
+          {"opOutH", kOption},
+          {"opOutL", kOption},
+          {"opOutini", kOption},
+          {"opOutNotini", kOption},
+          {"txtOut", kText},
+          {"txtTimes", kText},
+          {"optMotionAlarmEnbl", kOption},
+          {"optMotionAlarmUnenbl", kOption},
+          {"cmbList", kButton},
+          {"Command1", kButton},
+          {"Command2", kButton},
+          {"cmdCancel", kButton},
+          {"vn_AlmSet", kKest}}},
+        {"frmList",
+         [] {
+             auto control = std::make_unique<kest::qt::KestWidget>();
+             auto form = std::make_unique<frmList>(control.get());
+             control.release()->setParent(form.get());
+             form->findChild<kest::qt::KestWidget*>()->hide();
+             return form;
+         },
+         {{"lbl1", kLabel},
+          {"Label2", kLabel},
+          {"List1", "QListWidget"},
+          {"Command1", kButton},
+          {"Command2", kButton}}},
+        {"frmSub_Recording", [] { return std::make_unique<frmSub_Recording>(); },
+         RecordingControls()},
+        {"frmSub_CFinfo",
+         [] { return std::make_unique<frmSub_CFinfo>(); },
+         {{"lblTotal", kLabel},
+          {"lblTotalValue", kLabel},
+          {"lblkByte", kLabel},
+          {"lblFree", kLabel},
+          {"lblFreeValue", kLabel},
+          {"lblComment", kLabel},
+          {"cmdOK", kButton},
+          {"vn_CFinfo", kKest}}},
+        {"frmSub_Memory_Info",
+         [] { return std::make_unique<frmSub_Memory_Info>(); },
+         {{"lblTotal", kLabel},
+          {"lblTotalValue", kLabel},
+          {"lblkByte", kLabel},
+          {"lblFree", kLabel},
+          {"lblFreeValue", kLabel},
+          {"cmdOK", kButton},
+          {"vn_Memory_Info", kKest}}},
     };
 }
 
@@ -356,9 +545,9 @@ TEST_F(FormsTable, EveryFormAndControlCarriesItsName) {
                 EXPECT_NE(label->buddy()->focusPolicy(), Qt::NoFocus) << c.name;
             }
         }
-        // A form's control shows no picture in these forms.
+        // A form's control shows no picture, unless the form is a picture.
         for (auto* kest : form->findChildren<kest::qt::KestWidget*>()) {
-            EXPECT_TRUE(kest->isHidden()) << kest->objectName().toStdString();
+            EXPECT_EQ(kest->isHidden(), !row.showsPicture) << kest->objectName().toStdString();
         }
         form->show();
         EXPECT_FALSE(form->windowTitle().isEmpty());
@@ -414,7 +603,7 @@ TEST(LanguageFile, HoldsEveryKeyTheFormsRead) {
         {"SUB_MOTIONDETECTION_A", "1-8,10-12"},
         {"SUB_AREASETTING_A", "2-8"},
         {"SUB_ALARM_A", "1-34"},
-        {"SUB_RECORDING_A", "1,7-27,37,38"},
+        {"SUB_RECORDING_A", "1-38"},
         {"SUB_CFINFO_A", "1-5"},
         {"SUB_MEMORY_INFO_A", "1-4"},
         {"SUB_LIST_A", "1-5"},
@@ -424,7 +613,7 @@ TEST(LanguageFile, HoldsEveryKeyTheFormsRead) {
         {"MSG_CRITICAL", "301-326"},
         {"MSG_INFORMATION", "401,402"},
         {"System Error Msg", "-2,-15"},
-        {"KESTCFG_A", "1-5"},
+        {"KESTCFG_A", "1-27"},
     };
     int count = 0;
     for (const auto& [section, list] : keys) {

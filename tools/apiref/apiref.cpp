@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "control/facade/ctrl.h"
+#include "include/kest_records.h"
 
 namespace kest::apiref {
 
@@ -167,7 +168,108 @@ void RenderMethod(std::string& out, const MemberInfo& m) {
     out += "\n";
 }
 
+// What each record of the public table of layouts is for; the field names
+// and the header (include/kest_records.h) say the rest.
+struct RecordNote {
+    std::string_view name;
+    // The methods whose buffer of that name holds the record (GetLocalRecStatus
+    // has a DateTime of a layout of its own).
+    std::vector<std::string_view> carriers;
+    const char* text;
+};
+
+const std::vector<std::string_view> kRecording = {"GetLocalRecInformation",
+                                                  "SetLocalRecInformation"};
+
+const RecordNote kRecordNotes[] = {
+    {"DateTime",
+     {"SetCurrentDatetime", "GetCurrentDateTime"},
+     "The camera clock. Day of week: 0 Sunday to 6 Saturday."},
+    {"NTPSetting",
+     {"SetCurrentDatetime", "GetCurrentDateTime"},
+     "Network time: TimeZone in whole hours (-12 to 13), the adjustment interval in days (0 to "
+     "30) and hours (0 to 23), the NTP server."},
+    {"FTPSetting",
+     {"SetFTPInit", "GetFTPInit"},
+     "Picture upload: UploadInterval in seconds (0 to 86400), RetryPeriod in seconds after a "
+     "connection error (1 to 600, 0: retry without end); an empty FileName names each picture "
+     "by its time stamp."},
+    {"AlarmSetting",
+     {"AlarmSetInit", "AlarmGetInit"},
+     "The alarm inputs and output, eighteen 16-bit words. An input is on with its first two "
+     "words both 1; a position of 0 moves nowhere, 1 to 6 go to that preset. OutputMode 2 "
+     "drives the output, 0 leaves it off; OutputLevel 1 is active high; OutputOnTime in ms (0 "
+     "to 5000); OutputInitial 1 is active at start. The combined input alarms when the input "
+     "named by DualOrder (0 input 1, 1 input 2) is followed by the other within DualTime "
+     "seconds. Reserved goes back as read."},
+    {"Trigger", kRecording,
+     "What starts a trigger recording on the memory card; each byte 0 or 1."},
+    {"AlarmRec", kRecording, "Seconds recorded before (0 to 30) and after (0 to 60) a trigger."},
+    {"TimerRec", kRecording,
+     "The timer-recording schedule: fifteen rows of 12 bytes. Enable 0 or 1; Day 0 every day, "
+     "1 Sunday to 7 Saturday, 8 Monday to Friday; Start and Stop in minutes after midnight (0 "
+     "to 1439); a row whose Stop is before its Start runs past midnight."},
+    {"ChangeFps", kRecording,
+     "Another frame rate while trigger and timer recording run: On 0 or 1, Fps 30, 15, 10, 8, "
+     "7, 6, 5, 4, 3, 2 or 1 frames per second (the control turns them into the camera's rate "
+     "indexes and back)."},
+    {"CFFull", kRecording,
+     "A full memory card stops the recording (Stop 1) or deletes the files older than "
+     "DeleteBefore days (Stop 0; 0 to 180)."},
+    {"TimeLapse", kRecording,
+     "Time-lapse recording on (1) or off (0), a picture every Interval seconds (1 to 3600)."},
+};
+
+const char* KindText(kest_field_kind kind) {
+    switch (kind) {
+        case KEST_FIELD_INT:
+            return "signed";
+        case KEST_FIELD_UINT:
+            return "unsigned";
+        case KEST_FIELD_ADDRESS:
+            return "IPv4 address";
+        case KEST_FIELD_TEXT:
+            return "text";
+        case KEST_FIELD_RESERVED:
+            return "reserved";
+    }
+    return "";
+}
+
+void RenderRecords(std::string& out) {
+    out +=
+        "\n## Record layouts\n\nThe buffer parameters below carry records laid out as here "
+        "(`kest_records.h`, installed with the headers, lists them for code). Numbers are "
+        "little-endian; addresses are four bytes, first number first; texts are ASCII, "
+        "zero-padded. Offsets and widths are in bytes.\n";
+    for (const kest_record_layout& record : kest_record_layouts) {
+        out += "\n### " + std::string(record.name) + " (" + std::to_string(record.size) +
+               " bytes)\n\n";
+        for (const RecordNote& note : kRecordNotes) {
+            if (note.name != record.name) continue;
+            out += std::string(note.text) + "\n\n";
+            std::string carriers;
+            for (std::string_view method : note.carriers)
+                carriers += (carriers.empty() ? "`" : ", `") + std::string(method) + "`";
+            out += "Carried by: " + carriers + ".\n\n";
+        }
+        out += "| Offset | Width | Field | Kind |\n|---|---|---|---|\n";
+        for (uint16_t i = 0; i < record.field_count; ++i) {
+            const kest_record_field& f = record.fields[i];
+            out += "| " + std::to_string(f.offset) + " | " + std::to_string(f.width) + " | `" +
+                   f.name + "` | " + KindText(f.kind) + " |\n";
+        }
+    }
+}
+
 }  // namespace
+
+std::vector<RecordCarriers> RecordCarriersTable() {
+    std::vector<RecordCarriers> table;
+    for (const RecordNote& note : kRecordNotes)
+        table.push_back({note.name, note.carriers});
+    return table;
+}
 
 std::span<const ResultCode> ResultCodes() {
     return kResultCodes;
@@ -242,6 +344,7 @@ std::string Render(std::span<const MemberInfo> lib) {
         out += "| " + std::to_string(m.dispid) + " | `" + m.name + "` | " +
                (args.empty() ? "none" : args) + " | " + Cell(m.summary) + " |\n";
     }
+    RenderRecords(out);
     return out;
 }
 

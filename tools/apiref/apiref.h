@@ -28,6 +28,14 @@ struct ResultClause {
 };
 std::vector<ResultClause> SplitResults(std::string_view results);
 
+// A record of the public table of layouts and the methods whose buffers
+// hold it.
+struct RecordCarriers {
+    std::string_view record;
+    std::vector<std::string_view> methods;
+};
+std::vector<RecordCarriers> RecordCarriersTable();
+
 // The whole reference. The same table gives the same bytes.
 std::string Render(std::span<const MemberInfo> lib);
 
