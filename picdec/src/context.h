@@ -9,6 +9,7 @@
 #include "cursor.h"
 #include "huffman.h"
 #include "kernels.h"
+#include "memory.h"
 #include "status.h"
 #include "upsample.h"
 
@@ -34,7 +35,7 @@ struct Component {
     int16_t dc_pred = 0;
     // Whole-picture coefficients (progressive and multi-scan pictures), in place order, not
     // yet dequantised.
-    std::vector<int16_t> coefs;
+    LargeArray<int16_t> coefs;
 };
 
 struct QuantTable {

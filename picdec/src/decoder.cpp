@@ -115,6 +115,7 @@ class Pipeline {
             if (p.width * 2 > max_w) max_w = p.width * 2;
         }
         if (out.width > max_w) max_w = out.width;
+        pad_ = out.stride - static_cast<size_t>(out.width) * (ctx.ncomp == 1 ? 1 : 3);
         for (int i = 0; i < ctx.ncomp; ++i) {
             tmp_[i].assign(static_cast<size_t>(max_w) * 4 + kRowPad, 0);
         }
@@ -206,7 +207,17 @@ class Pipeline {
                 rows[ci] = ComponentRow(ci, y);
             uint8_t* dst = out_.pixels + static_cast<size_t>(out_.height - 1 - y) * out_.stride;
             Convert(rows, dst);
+            if (pad_ != 0) std::memset(dst + out_.stride - pad_, 0, pad_);
         }
+        written_ = y1;
+    }
+
+    // Zeroes the bitmap rows that a failed or cancelled decoding did not reach (the block is
+    // not zeroed when it is allocated).
+    void ClearRest() {
+        if (written_ >= out_.height) return;
+        std::memset(out_.pixels, 0, static_cast<size_t>(out_.height - written_) * out_.stride);
+        written_ = out_.height;
     }
 
   private:
@@ -268,6 +279,8 @@ class Pipeline {
     int mcux_ = 0, mcuy_ = 0, out_rows_ = 0;
     Plane planes_[kMaxComponents];
     std::vector<uint8_t> tmp_[kMaxComponents];
+    size_t pad_ = 0;   // bytes between the end of a row and the stride
+    int written_ = 0;  // bitmap rows written, from the top
 };
 
 int Notify(ProgressFn fn, int num, int den, long data) {
@@ -304,7 +317,9 @@ Status DecodeScans(Context& ctx, Pipeline& pipe, Scan scan, ProgressFn progress,
     if (bytes > kMaxCoefficientBytes) return Status::kNoMemory;
     for (int i = 0; i < ctx.ncomp; ++i) {
         Component& c = ctx.comp[i];
-        c.coefs.assign(static_cast<size_t>(c.blocks_w) * c.blocks_h * 64, 0);
+        if (!c.coefs.Assign(static_cast<size_t>(c.blocks_w) * c.blocks_h * 64)) {
+            return Status::kNoMemory;
+        }
     }
     Status status = Status::kOk;
     int total = 0;
@@ -398,8 +413,10 @@ Status DecodePicture(Context& ctx, bool preview, const OutputBitmap& out, Progre
     if (Failed(s)) return s;
     Pipeline pipe(ctx, preview, out);
     bool multi_scan = ctx.progressive || scan.count < ctx.ncomp;
-    if (multi_scan) return DecodeScans(ctx, pipe, scan, progress, progress_data);
-    return DecodeSequential(ctx, pipe, scan, progress, progress_data);
+    s = multi_scan ? DecodeScans(ctx, pipe, scan, progress, progress_data)
+                   : DecodeSequential(ctx, pipe, scan, progress, progress_data);
+    pipe.ClearRest();
+    return s;
 }
 
 }  // namespace picdec
