@@ -18,12 +18,13 @@ struct ScanDecoder {
     const uint8_t* order;
     int eobrun = 0;
 
-    int16_t* BlockAt(Component& c, int bx, int by) {
-        return c.coefs.data() + (static_cast<size_t>(by) * c.blocks_w + bx) * 64;
+    static size_t BlockAt(const Component& c, int bx, int by) {
+        return static_cast<size_t>(by) * c.blocks_w + bx;
     }
 
-    void Block(Component& c, int16_t* blk) {
+    void Block(Component& c, size_t at) {
         if (br.Starved()) return;  // no data left in this restart interval
+        int16_t* blk = c.coefs.data() + at * 64;
         if (!ctx.progressive) {
             DecodeBlock(br, ctx.dc_tables[c.td], ctx.ac_tables[c.ta], c.dc_pred, kUnitQuant, order,
                         blk);
@@ -45,19 +46,22 @@ struct ScanDecoder {
                 blk[0] = static_cast<int16_t>(blk[0] | (1 << scan.al));
             }
         } else if (scan.ah == 0) {
-            AcFirst(b, ctx.ac_tables[c.ta], blk);
+            AcFirst(b, ctx.ac_tables[c.ta], blk, c.last_nz.data()[at]);
         } else {
-            AcRefine(b, ctx.ac_tables[c.ta], blk);
+            AcRefine(b, ctx.ac_tables[c.ta], blk, c.last_nz.data()[at]);
         }
         b.Save();
     }
 
-    void AcFirst(LocalBits& b, const HuffTable& t, int16_t* blk) {
+    // last: the zig-zag index of the block's last non-zero AC coefficient (or less), so
+    // that the corrections of an end-of-band run need not look past it.
+    void AcFirst(LocalBits& b, const HuffTable& t, int16_t* blk, uint8_t& last) {
         if (eobrun > 0) {
             --eobrun;
             return;
         }
         const int se = scan.se, al = scan.al;
+        int written = 0;
         for (int k = scan.ss; k <= se; ++k) {
             b.Need32();
             int32_t f = t.fast_ac[b.acc >> (64 - kLookBits)];
@@ -66,6 +70,7 @@ struct ScanDecoder {
                 if (f & kFastEob) break;
                 k += (f >> 8) & 15;
                 blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) << al);
+                written = k;
                 continue;
             }
             int rs = b.Symbol(t);
@@ -74,6 +79,7 @@ struct ScanDecoder {
                 k += r;
                 int32_t v = b.Extend(s);
                 blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(v) << al);
+                written = k;
             } else if (r == 15) {
                 k += 15;
             } else {
@@ -82,6 +88,9 @@ struct ScanDecoder {
                 break;
             }
         }
+        // Past 63 damaged data lands on place 0, which is not an AC coefficient.
+        if (written > 63) written = 0;
+        if (written > last) last = static_cast<uint8_t>(written);
     }
 
     // Correction bit of an already non-zero coefficient.
@@ -91,7 +100,7 @@ struct ScanDecoder {
         }
     }
 
-    void AcRefine(LocalBits& b, const HuffTable& t, int16_t* blk) {
+    void AcRefine(LocalBits& b, const HuffTable& t, int16_t* blk, uint8_t& last) {
         int p1 = 1 << scan.al;
         int k = scan.ss;
         const int se = scan.se;
@@ -119,11 +128,16 @@ struct ScanDecoder {
                     }
                     ++k;
                 }
-                if (value != 0) blk[order[k]] = static_cast<int16_t>(value);
+                if (value != 0) {
+                    blk[order[k]] = static_cast<int16_t>(value);
+                    if (k <= 63 && k > last) last = static_cast<uint8_t>(k);
+                }
             }
         }
         if (eobrun > 0) {
-            for (; k <= se; ++k) {
+            // Only coefficients up to the last non-zero one can need a correction bit.
+            const int hi = se < last ? se : last;
+            for (; k <= hi; ++k) {
                 int16_t* coef = &blk[order[k]];
                 if (*coef != 0) Correct(b, coef, p1);
             }
