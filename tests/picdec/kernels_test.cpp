@@ -283,6 +283,24 @@ TEST(HuffmanTest, LongCodesDecodeThroughTheSlowPath) {
     EXPECT_FALSE(br.ConsumedPastEnd());
 }
 
+// The sign extension of T.81's EXTEND (F.2.2.1), now without a branch, for every length and
+// value, through both readers.
+TEST(HuffmanTest, ExtendGivesTheSignedValueOfEveryBitPattern) {
+    for (int s = 1; s <= 16; ++s) {
+        int step = s <= 12 ? 1 : 7;
+        for (int v = 0; v < (1 << s); v += step) {
+            int want = v < (1 << (s - 1)) ? v - ((1 << s) - 1) : v;
+            picdec::BitReader br;
+            br.acc = static_cast<uint64_t>(v) << (64 - s) | 0x5;  // bits after it stay put
+            br.n = 64;
+            picdec::LocalBits b(br);
+            ASSERT_EQ(b.Extend(s), want) << "s=" << s << " v=" << v;
+            ASSERT_EQ(b.acc, uint64_t{0x5} << s);
+            ASSERT_EQ(br.ReceiveExtend(s), want) << "s=" << s << " v=" << v;
+        }
+    }
+}
+
 // The preview computed directly: libjpeg's quantised coefficients times the quantisation
 // table, the 2x2 formulas, then the plain path's up-sampling and colour tables.
 TEST(PreviewTest, MatchesTheDirectComputationOfTheFormulas) {
