@@ -16,13 +16,20 @@ namespace picdec {
                                                     int16_t* block) {
     LocalBits b(br);
     b.Need32();
-    int s = b.Symbol(dc);
-    int diff = s != 0 ? b.Extend(s > 16 ? 16 : s) : 0;
+    int diff;
+    int32_t fd = dc.fast[b.acc >> (64 - kLookBits)];
+    if (__builtin_expect(fd != 0, 1)) {
+        b.Drop(fd & 0xFF);
+        diff = fd >> 16;
+    } else {
+        int s = b.Symbol(dc);
+        diff = s != 0 ? b.Extend(s > 16 ? 16 : s) : 0;
+    }
     pred = static_cast<int16_t>(pred + diff);
     block[0] = static_cast<int16_t>(static_cast<uint32_t>(pred) * qzz[0]);
     // The common case first and falling through: a refill every few coefficients, a code
     // and value within the look-ahead, no end of block.
-    const int32_t* fast = ac.fast_ac;
+    const int32_t* fast = ac.fast;
     intptr_t k = 1;
     while (k < 64) {
         b.NeedLook();
@@ -30,15 +37,16 @@ namespace picdec {
         if (__builtin_expect(f != 0, 1)) {
             b.Drop(f & 0xFF);
             if (__builtin_expect((f & kFastEob) != 0, 0)) break;
-            k += (f >> 8) & 15;
-            block[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) * qzz[k]);
-            ++k;
+            // run + 1 in bits 8..15 (the end-of-block flag is clear here): k moves past the
+            // coefficient, which goes to k - 1.
+            k += static_cast<uint8_t>(f >> 8);
+            block[order[k - 1]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) * qzz[k - 1]);
             continue;
         }
         b.Need32();
         int rs = b.Symbol(ac);
         int r = rs >> 4;
-        s = rs & 15;
+        int s = rs & 15;
         if (s != 0) {
             k += r;
             int32_t v = b.Extend(s);

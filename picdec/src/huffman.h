@@ -10,16 +10,16 @@ namespace picdec {
 
 constexpr int kLookBits = 10;
 static_assert(kLookBits <= 16, "the fast path refills below 16 bits");
-constexpr int32_t kFastEob = 0x4000;  // fast_ac entry flag: end of block
+constexpr int32_t kFastEob = 0x4000;  // fast entry flag: end of block
 
 struct HuffTable {
     bool defined = false;
     // Codes up to kLookBits long: (length << 8) | symbol; 0 for longer codes.
     uint16_t lut[1 << kLookBits];
-    // AC tables: code and value bits together within kLookBits:
-    // (value << 16) | (run << 8) | total length, or kFastEob | length for the end-of-block
-    // code; 0 when they do not fit.
-    int32_t fast_ac[1 << kLookBits];
+    // Code and value bits together within kLookBits: (value << 16) | ((run + 1) << 8) |
+    // total length; for AC tables kFastEob | length for the end-of-block code, for DC tables
+    // bits 8..15 are 0 and the value is the difference. 0 when they do not fit.
+    int32_t fast[1 << kLookBits];
     int32_t maxcode[18];  // largest code of each length, -1 when none
     int32_t valoff[18];   // symbol index of a code of that length, minus the code
     uint8_t vals[256];

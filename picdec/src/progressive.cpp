@@ -64,11 +64,11 @@ struct ScanDecoder {
         int written = 0;
         for (int k = scan.ss; k <= se; ++k) {
             b.Need32();
-            int32_t f = t.fast_ac[b.acc >> (64 - kLookBits)];
+            int32_t f = t.fast[b.acc >> (64 - kLookBits)];
             if (f != 0) {
                 b.Drop(f & 0xFF);
                 if (f & kFastEob) break;
-                k += (f >> 8) & 15;
+                k += static_cast<uint8_t>(f >> 8) - 1;
                 blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) << al);
                 written = k;
                 continue;

@@ -301,6 +301,49 @@ TEST(HuffmanTest, ExtendGivesTheSignedValueOfEveryBitPattern) {
     }
 }
 
+// The look-ahead table gives, for every 10-bit pattern, what the symbol decoder and EXTEND
+// give bit by bit: DC (difference) and AC (run, value, end of block) entries alike.
+TEST(HuffmanTest, FastEntriesAgreeWithTheSymbolDecoder) {
+    // T.81 K.3: luminance DC and AC tables.
+    const uint8_t dc_counts[16] = {0, 1, 5, 1, 1, 1, 1, 1, 1};
+    const uint8_t dc_syms[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    const uint8_t ac_counts[16] = {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D};
+    uint8_t ac_syms[162];
+    const uint8_t head[] = {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41,
+                            0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91};
+    for (int i = 0; i < 162; ++i)
+        ac_syms[i] = i < 22 ? head[i] : static_cast<uint8_t>(0x23 + i);  // the rest: long codes
+    for (bool ac : {false, true}) {
+        picdec::HuffTable t;
+        ASSERT_EQ(picdec::BuildHuffTable(ac ? ac_counts : dc_counts, ac ? ac_syms : dc_syms,
+                                         ac ? 162 : 12, ac, &t),
+                  picdec::Status::kOk);
+        int fast = 0;
+        for (uint32_t idx = 0; idx < (1u << picdec::kLookBits); ++idx) {
+            int32_t f = t.fast[idx];
+            if (f == 0) continue;
+            ++fast;
+            picdec::BitReader br;
+            br.acc = static_cast<uint64_t>(idx) << (64 - picdec::kLookBits);
+            br.n = 64;
+            picdec::LocalBits b(br);
+            int sym = b.Symbol(t);
+            int run = ac ? sym >> 4 : 0, size = ac ? sym & 15 : sym;
+            int value = size != 0 ? b.Extend(size) : 0;
+            int used = 64 - b.n;
+            ASSERT_EQ(f & 0xFF, used) << ac << " " << idx;
+            if (ac && sym == 0) {
+                ASSERT_NE(f & picdec::kFastEob, 0);
+                continue;
+            }
+            ASSERT_EQ(f & picdec::kFastEob, 0);
+            ASSERT_EQ(f >> 16, value) << ac << " " << idx;
+            ASSERT_EQ((f >> 8) & 0xFF, ac ? run + 1 : 0) << idx;
+        }
+        EXPECT_GT(fast, 900) << ac;  // nearly every pattern decodes in one look-up
+    }
+}
+
 // The preview computed directly: libjpeg's quantised coefficients times the quantisation
 // table, the 2x2 formulas, then the plain path's up-sampling and colour tables.
 TEST(PreviewTest, MatchesTheDirectComputationOfTheFormulas) {
