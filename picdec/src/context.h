@@ -36,8 +36,8 @@ struct Component {
     // Whole-picture coefficients (progressive and multi-scan pictures), in place order, not
     // yet dequantised.
     LargeArray<int16_t> coefs;
-    // Progressive pictures: per block, the zig-zag index of its last non-zero AC coefficient.
-    LargeArray<uint8_t> last_nz;
+    // Progressive pictures: per block, its non-zero AC coefficients (bit k: zig-zag index k).
+    LargeArray<uint64_t> nonzero;
 };
 
 struct QuantTable {

@@ -333,14 +333,14 @@ Status DecodeSequential(Context& ctx, Pipeline& pipe, const Scan& scan, Progress
 Status DecodeScans(Context& ctx, Pipeline& pipe, Scan scan, ProgressFn progress, long data) {
     uint64_t bytes = 0;
     for (int i = 0; i < ctx.ncomp; ++i) {
-        // 64 coefficients of 2 bytes and the last non-zero index per block.
-        bytes += uint64_t{129} * ctx.comp[i].blocks_w * ctx.comp[i].blocks_h;
+        // 64 coefficients of 2 bytes and the mask of non-zero ones per block.
+        bytes += uint64_t{136} * ctx.comp[i].blocks_w * ctx.comp[i].blocks_h;
     }
     if (bytes > kMaxCoefficientBytes) return Status::kNoMemory;
     for (int i = 0; i < ctx.ncomp; ++i) {
         Component& c = ctx.comp[i];
         size_t blocks = static_cast<size_t>(c.blocks_w) * c.blocks_h;
-        if (!c.coefs.Assign(blocks * 64) || !c.last_nz.Assign(ctx.progressive ? blocks : 0)) {
+        if (!c.coefs.Assign(blocks * 64) || !c.nonzero.Assign(ctx.progressive ? blocks : 0)) {
             return Status::kNoMemory;
         }
     }

@@ -39,11 +39,11 @@ constexpr auto kTransposed = MakeOrder<true>();
 static_assert(kNatural.v[1] == 1 && kNatural.v[2] == 8 && kNatural.v[3] == 16);
 static_assert(kNatural.v[63] == 63 && kTransposed.v[2] == 1 && kTransposed.v[1] == 8);
 
-const Kernels kPlain = {Path::kPlain,   "plain",       kNaturalOrder, false,    IdctPlain,
-                        IdctBatchPlain, YccToBgrPlain, H2v1Plain,     H2v2Plain};
+const Kernels kPlain = {Path::kPlain,   "plain",       kNaturalOrder, false,     IdctPlain,
+                        IdctBatchPlain, YccToBgrPlain, H2v1Plain,     H2v2Plain, NthBitPlain};
 const Kernels kModel = {Path::kSimdModel, "simd-model",       kTransposedOrder,  true,
                         IdctSimdModel,    IdctBatchSimdModel, YccToBgrSimdModel, H2v1Plain,
-                        H2v2Plain};
+                        H2v2Plain,        NthBitPlain};
 
 struct Cpu {
     bool sse2 = false, avx2 = false, avx512 = false;
@@ -83,6 +83,12 @@ const Kernels* Choose() {
 const Kernels* const kActive = Choose();
 
 }  // namespace
+
+int NthBitPlain(uint64_t x, int r) {
+    for (int i = 0; i < r && x != 0; ++i)
+        x &= x - 1;
+    return x != 0 ? __builtin_ctzll(x) : 64;
+}
 
 const uint8_t kNaturalOrder[80] = {
 #define E(i) kNatural.v[i]

@@ -131,6 +131,32 @@ TEST(UpsampleTest, SimdWidthsMatchPlainForEveryRowLength) {
     }
 }
 
+// Where a refinement's value goes: the (r + 1)-th set bit, 64 past the last; every path's
+// kernel agrees with the definition on sparse, dense and empty masks.
+TEST(NthBitTest, EveryPathFindsThePositionOfTheNthSetBit) {
+    std::mt19937_64 rng(17);
+    std::vector<const Kernels*> all = SimdKernels();
+    all.push_back(picdec::KernelsFor(Path::kPlain));
+    for (int trial = 0; trial < 4000; ++trial) {
+        uint64_t x = rng();
+        if (trial % 3 == 1) x &= rng() & rng();  // sparse
+        if (trial % 3 == 2) x |= rng() | rng();  // dense
+        if (trial == 0) x = 0;
+        if (trial == 1) x = ~uint64_t{0};
+        for (int r = 0; r < 64; ++r) {
+            int want = 64, seen = 0;
+            for (int bit = 0; bit < 64; ++bit) {
+                if (((x >> bit) & 1) != 0 && seen++ == r) {
+                    want = bit;
+                    break;
+                }
+            }
+            for (const Kernels* k : all)
+                ASSERT_EQ(k->nth_bit(x, r), want) << k->name << " x=" << x << " r=" << r;
+        }
+    }
+}
+
 // Floating-point inverse DCT of a block in natural order, clamped samples.
 void ReferenceIdct(const int16_t* natural, double* out) {
     for (int y = 0; y < 8; ++y) {
