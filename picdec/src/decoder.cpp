@@ -198,19 +198,26 @@ class Pipeline {
             uint8_t* slot = p.Slot(m);
             const QuantTable& q = ctx_.quant[c.tq & 3];
             for (int by = 0; by < c.v; ++by) {
-                const int16_t* src =
-                    c.coefs.data() + static_cast<size_t>(m * c.v + by) * c.blocks_w * 64;
+                size_t first = static_cast<size_t>(m * c.v + by) * c.blocks_w;
+                const int16_t* src = c.coefs.data() + first * 64;
+                // Progressive pictures know their blocks without AC coefficients.
+                const uint64_t* nonzero = ctx_.progressive ? c.nonzero.data() + first : nullptr;
                 for (int bx = 0; bx < c.blocks_w; ++bx, src += 64) {
                     int16_t* block = sink_.Next(p.stride);
+                    uint8_t* dst = slot + static_cast<size_t>(by) * bs_ * p.stride +
+                                   static_cast<size_t>(bx) * bs_;
+                    if (nonzero != nullptr && nonzero[bx] == 0) {
+                        block[0] = static_cast<int16_t>(static_cast<uint32_t>(src[0]) * q.place[0]);
+                        sink_.Commit(false, dst);
+                        continue;
+                    }
                     // Whole block at once (vectorisable); place 0 is the DC in both orders.
                     int any = 0;
                     for (int j = 0; j < 64; ++j) {
                         block[j] = static_cast<int16_t>(static_cast<uint32_t>(src[j]) * q.place[j]);
                         any |= j != 0 ? src[j] : 0;
                     }
-                    bool has_ac = any != 0;
-                    sink_.Commit(has_ac, slot + static_cast<size_t>(by) * bs_ * p.stride +
-                                             static_cast<size_t>(bx) * bs_);
+                    sink_.Commit(any != 0, dst);
                 }
             }
         }

@@ -186,7 +186,7 @@ class LocalBits {
   private:
     // The last position from which 8 bytes may be loaded; 0 once the reader has stopped.
     static uintptr_t FastEnd(const BitReader& br) {
-        return br.stopped || br.end - br.p < 8 ? 0 : reinterpret_cast<uintptr_t>(br.end) - 8;
+        return br.stopped ? 0 : reinterpret_cast<uintptr_t>(br.end) - 8;
     }
 
     BitReader& br_;
