@@ -10,7 +10,7 @@
 namespace picdec {
 
 // Blocks at least this large ask the kernel for huge pages.
-constexpr size_t kHugePageThreshold = size_t{8} << 20;
+constexpr size_t kHugePageThreshold = size_t{4} << 20;
 
 // malloc() (or calloc() when zero is set), so that the caller may free() it; nullptr when
 // the memory is not there.
