@@ -46,7 +46,7 @@ const Kernels kModel = {Path::kSimdModel, "simd-model",       kTransposedOrder, 
                         H2v2Plain,        NthBitPlain};
 
 struct Cpu {
-    bool sse2 = false, avx2 = false, avx512 = false;
+    bool sse2 = false, avx2 = false, avx512 = false, avx512vbmi = false;
 };
 
 Cpu DetectCpu() {
@@ -57,6 +57,7 @@ Cpu DetectCpu() {
     c.avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
     c.avx512 = c.avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                __builtin_cpu_supports("avx512vl");
+    c.avx512vbmi = c.avx512 && __builtin_cpu_supports("avx512vbmi");
 #endif
     return c;
 }
@@ -152,13 +153,17 @@ const Kernels* KernelsFor(Path path) {
         case Path::kAvx2:
             return &avx2::kKernels;
         case Path::kAvx512:
-            return &avx512::kKernels;
+            return TheCpu().avx512vbmi ? &avx512::kKernelsVbmi : &avx512::kKernels;
 #else
         default:
             return nullptr;
 #endif
     }
     return nullptr;
+}
+
+bool CpuHasAvx512Vbmi() {
+    return TheCpu().avx512vbmi;
 }
 
 const Kernels& ActiveKernels() {

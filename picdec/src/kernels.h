@@ -78,7 +78,11 @@ extern const Kernels kKernels;
 }
 namespace avx512 {
 extern const Kernels kKernels;
-}
+// The same with the colour conversion's stores by AVX512-VBMI byte permutations, which the
+// avx512 path uses where the processor has them.
+extern const Kernels kKernelsVbmi;
+}  // namespace avx512
+bool CpuHasAvx512Vbmi();
 
 inline uint8_t Clamp255(int v) {
     return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));

@@ -28,6 +28,8 @@ std::vector<const Kernels*> SimdKernels() {
     for (Path p : {Path::kSse2, Path::kAvx2, Path::kAvx512}) {
         if (const Kernels* k = picdec::KernelsFor(p)) v.push_back(k);
     }
+    // Where the avx512 path takes the VBMI colour conversion, the other one is tested too.
+    if (picdec::CpuHasAvx512Vbmi()) v.push_back(&picdec::avx512::kKernels);
     return v;
 }
 
@@ -78,7 +80,7 @@ TEST(ColourTest, SimdWidthsMatchTheModelForEveryRowLength) {
     }
     // Extremes too: saturation on both sides.
     y[0] = 0, cb[0] = 0, cr[0] = 0, y[1] = 255, cb[1] = 255, cr[1] = 255;
-    for (int n = 1; n <= 140; ++n) {
+    for (int n = 1; n <= 300; ++n) {
         std::vector<uint8_t> want(3 * n + 8, 0xEE), got(3 * n + 8, 0xEE);
         picdec::YccToBgrSimdModel(y.data(), cb.data(), cr.data(), want.data(), n);
         for (const Kernels* k : SimdKernels()) {
