@@ -28,6 +28,12 @@ cjpeg -sample 2x2 -optimize -outfile "$out/optimised.jpg" "$c"
 cjpeg -sample 2x2 -restart 1B -outfile "$out/restart.jpg" "$c"
 cjpeg -sample 2x2 -progressive -outfile "$out/progressive420.jpg" "$c"
 cjpeg -sample 2x2 -progressive -restart 2B -outfile "$out/progressive_restart.jpg" "$c"
+# Successive approximation from bit 3 down, bands split at 5: the refinement scans.
+printf '%s\n' "0,1,2: 0-0, 0, 2;" "0: 1-5, 0, 3;" "1: 1-63, 0, 2;" "2: 1-63, 0, 2;" \
+    "0: 6-63, 0, 3;" "0: 1-63, 3, 2;" "0,1,2: 0-0, 2, 1;" "0: 1-63, 2, 1;" "1: 1-63, 2, 1;" \
+    "2: 1-63, 2, 1;" "0,1,2: 0-0, 1, 0;" "0: 1-63, 1, 0;" "1: 1-63, 1, 0;" "2: 1-63, 1, 0;" \
+    > "$tmp/deep.txt"
+cjpeg -sample 2x2 -quality 95 -scans "$tmp/deep.txt" -outfile "$out/progressive_deep.jpg" "$c"
 cjpeg -sample 2x2 -outfile "$out/odd9x7.jpg" "$tmp/c9.ppm"
 cjpeg -grayscale -outfile "$out/grey.jpg" "$tmp/g17.pgm"
 cjpeg -grayscale -progressive -outfile "$out/grey_progressive.jpg" "$tmp/g17.pgm"

@@ -9,6 +9,7 @@
 #include "cursor.h"
 #include "huffman.h"
 #include "kernels.h"
+#include "memory.h"
 #include "status.h"
 #include "upsample.h"
 
@@ -34,7 +35,9 @@ struct Component {
     int16_t dc_pred = 0;
     // Whole-picture coefficients (progressive and multi-scan pictures), in place order, not
     // yet dequantised.
-    std::vector<int16_t> coefs;
+    LargeArray<int16_t> coefs;
+    // Progressive pictures: per block, its non-zero AC coefficients (bit k: zig-zag index k).
+    LargeArray<uint64_t> nonzero;
 };
 
 struct QuantTable {

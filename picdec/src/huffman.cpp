@@ -8,7 +8,7 @@ namespace picdec {
 Status BuildHuffTable(const uint8_t counts[16], const uint8_t* symbols, int nsym, bool ac,
                       HuffTable* t) {
     std::memset(t->lut, 0, sizeof(t->lut));
-    std::memset(t->fast_ac, 0, sizeof(t->fast_ac));
+    std::memset(t->fast, 0, sizeof(t->fast));
     std::memset(t->vals, 0, sizeof(t->vals));
     std::memcpy(t->vals, symbols, static_cast<size_t>(nsym));
     int32_t code = 0;
@@ -27,12 +27,22 @@ Status BuildHuffTable(const uint8_t counts[16], const uint8_t* symbols, int nsym
                 int idx = (code << shift) | fill;
                 t->lut[idx] = static_cast<uint16_t>((len << 8) | sym);
                 int s = sym & 15;
-                if (ac && sym == 0) t->fast_ac[idx] = kFastEob | len;
+                if (ac && sym == 0) t->fast[idx] = kFastEob | len;
                 if (ac && s != 0 && len + s <= kLookBits) {
                     int32_t v = (idx >> (shift - s)) & ((1 << s) - 1);
                     if (v < (1 << (s - 1))) v -= (1 << s) - 1;
-                    t->fast_ac[idx] = static_cast<int32_t>(static_cast<uint32_t>(v) << 16) |
-                                      ((sym >> 4) << 8) | (len + s);
+                    t->fast[idx] = static_cast<int32_t>(static_cast<uint32_t>(v) << 16) |
+                                   (((sym >> 4) + 1) << 8) | (len + s);
+                }
+                // DC: the symbol is the difference's bit count (0 for a zero difference).
+                if (!ac && sym <= 15 && len + sym <= kLookBits) {
+                    int32_t v = 0;
+                    if (sym != 0) {
+                        v = (idx >> (shift - sym)) & ((1 << sym) - 1);
+                        if (v < (1 << (sym - 1))) v -= (1 << sym) - 1;
+                    }
+                    t->fast[idx] =
+                        static_cast<int32_t>(static_cast<uint32_t>(v) << 16) | (len + sym);
                 }
             }
         }

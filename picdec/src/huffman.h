@@ -9,16 +9,17 @@
 namespace picdec {
 
 constexpr int kLookBits = 10;
-constexpr int32_t kFastEob = 0x4000;  // fast_ac entry flag: end of block
+static_assert(kLookBits <= 16, "the fast path refills below 16 bits");
+constexpr int32_t kFastEob = 0x4000;  // fast entry flag: end of block
 
 struct HuffTable {
     bool defined = false;
     // Codes up to kLookBits long: (length << 8) | symbol; 0 for longer codes.
     uint16_t lut[1 << kLookBits];
-    // AC tables: code and value bits together within kLookBits:
-    // (value << 16) | (run << 8) | total length, or kFastEob | length for the end-of-block
-    // code; 0 when they do not fit.
-    int32_t fast_ac[1 << kLookBits];
+    // Code and value bits together within kLookBits: (value << 16) | ((run + 1) << 8) |
+    // total length; for AC tables kFastEob | length for the end-of-block code, for DC tables
+    // bits 8..15 are 0 and the value is the difference. 0 when they do not fit.
+    int32_t fast[1 << kLookBits];
     int32_t maxcode[18];  // largest code of each length, -1 when none
     int32_t valoff[18];   // symbol index of a code of that length, minus the code
     uint8_t vals[256];
@@ -84,7 +85,8 @@ struct BitReader {
     inline int32_t ReceiveExtend(int s) {
         int32_t v = static_cast<int32_t>(acc >> (64 - s));
         Consume(s);
-        return v - ((v >> (s - 1)) == 0 ? (1 << s) - 1 : 0);
+        // Without a branch: a clear top bit means a negative value, v - (2^s - 1).
+        return v - ((static_cast<int32_t>(v >> (s - 1)) - 1) & ((1 << s) - 1));
     }
     inline uint32_t Bits(int s) {
         uint32_t v = static_cast<uint32_t>(acc >> (64 - s));
@@ -106,14 +108,15 @@ struct BitReader {
 // registers; Save() writes it back.
 class LocalBits {
   public:
-    explicit LocalBits(BitReader& br) : br_(br), acc(br.acc), n(br.n), p(br.p) {}
+    explicit LocalBits(BitReader& br)
+        : br_(br), acc(br.acc), n(br.n), p(br.p), fast_end_(FastEnd(br)) {}
     void Save() {
         br_.acc = acc;
         br_.n = n;
         br_.p = p;
     }
     [[gnu::always_inline]] void Refill() {
-        if (!br_.stopped && br_.end - p >= 8) {
+        if (reinterpret_cast<uintptr_t>(p) <= fast_end_) {
             uint64_t v;
             __builtin_memcpy(&v, p, 8);
             v = __builtin_bswap64(v);
@@ -132,10 +135,16 @@ class LocalBits {
         acc = br_.acc;
         n = br_.n;
         p = br_.p;
+        fast_end_ = FastEnd(br_);
     }
     // Makes sure of 32 bits.
     [[gnu::always_inline]] void Need32() {
         if (n < 32) Refill();
+    }
+    // Makes sure of kLookBits, enough for a code and value within the look-ahead; a refill
+    // then brings at least 57 bits, so refills (and their mispredicted branches) are rarer.
+    [[gnu::always_inline]] void NeedLook() {
+        if (__builtin_expect(n < 16, 0)) Refill();
     }
     [[gnu::always_inline]] void Drop(int bits) {
         acc <<= bits;
@@ -153,7 +162,8 @@ class LocalBits {
     [[gnu::always_inline]] int32_t Extend(int s) {
         int32_t v = static_cast<int32_t>(acc >> (64 - s));
         Drop(s);
-        return v - ((v >> (s - 1)) == 0 ? (1 << s) - 1 : 0);
+        // Without a branch: a clear top bit means a negative value, v - (2^s - 1).
+        return v - ((static_cast<int32_t>(v >> (s - 1)) - 1) & ((1 << s) - 1));
     }
     [[gnu::always_inline]] int Symbol(const HuffTable& t) {
         int e = t.lut[acc >> (64 - kLookBits)];
@@ -174,12 +184,20 @@ class LocalBits {
     }
 
   private:
+    // The last position from which 8 bytes may be loaded; 0 once the reader has stopped.
+    static uintptr_t FastEnd(const BitReader& br) {
+        return br.stopped ? 0 : reinterpret_cast<uintptr_t>(br.end) - 8;
+    }
+
     BitReader& br_;
 
   public:
     uint64_t acc;
     int n;
     const uint8_t* p;
+
+  private:
+    uintptr_t fast_end_;
 };
 
 // One Huffman symbol; needs 16 bits in the buffer. Invalid codes decode as symbol 0.

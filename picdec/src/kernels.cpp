@@ -39,14 +39,14 @@ constexpr auto kTransposed = MakeOrder<true>();
 static_assert(kNatural.v[1] == 1 && kNatural.v[2] == 8 && kNatural.v[3] == 16);
 static_assert(kNatural.v[63] == 63 && kTransposed.v[2] == 1 && kTransposed.v[1] == 8);
 
-const Kernels kPlain = {Path::kPlain,   "plain",       kNaturalOrder, false,    IdctPlain,
-                        IdctBatchPlain, YccToBgrPlain, H2v1Plain,     H2v2Plain};
+const Kernels kPlain = {Path::kPlain,   "plain",       kNaturalOrder, false,     IdctPlain,
+                        IdctBatchPlain, YccToBgrPlain, H2v1Plain,     H2v2Plain, NthBitPlain};
 const Kernels kModel = {Path::kSimdModel, "simd-model",       kTransposedOrder,  true,
                         IdctSimdModel,    IdctBatchSimdModel, YccToBgrSimdModel, H2v1Plain,
-                        H2v2Plain};
+                        H2v2Plain,        NthBitPlain};
 
 struct Cpu {
-    bool sse2 = false, avx2 = false, avx512 = false;
+    bool sse2 = false, avx2 = false, avx512 = false, avx512vbmi = false;
 };
 
 Cpu DetectCpu() {
@@ -57,6 +57,7 @@ Cpu DetectCpu() {
     c.avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
     c.avx512 = c.avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                __builtin_cpu_supports("avx512vl");
+    c.avx512vbmi = c.avx512 && __builtin_cpu_supports("avx512vbmi");
 #endif
     return c;
 }
@@ -83,6 +84,12 @@ const Kernels* Choose() {
 const Kernels* const kActive = Choose();
 
 }  // namespace
+
+int NthBitPlain(uint64_t x, int r) {
+    for (int i = 0; i < r && x != 0; ++i)
+        x &= x - 1;
+    return x != 0 ? __builtin_ctzll(x) : 64;
+}
 
 const uint8_t kNaturalOrder[80] = {
 #define E(i) kNatural.v[i]
@@ -146,13 +153,17 @@ const Kernels* KernelsFor(Path path) {
         case Path::kAvx2:
             return &avx2::kKernels;
         case Path::kAvx512:
-            return &avx512::kKernels;
+            return TheCpu().avx512vbmi ? &avx512::kKernelsVbmi : &avx512::kKernels;
 #else
         default:
             return nullptr;
 #endif
     }
     return nullptr;
+}
+
+bool CpuHasAvx512Vbmi() {
+    return TheCpu().avx512vbmi;
 }
 
 const Kernels& ActiveKernels() {

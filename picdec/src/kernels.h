@@ -29,6 +29,9 @@ struct Kernels {
     void (*h2v1)(const uint8_t* in, int n, uint8_t* out);
     // Filtered 2:1 both ways: one output row from the current input row and its neighbour.
     void (*h2v2)(const uint8_t* cur, const uint8_t* nb, int n, uint8_t* out);
+    // Position of the (r + 1)-th set bit of x (r = 0..63), 64 when x has fewer: where a
+    // progressive refinement's value goes, past r coefficients without history.
+    int (*nth_bit)(uint64_t x, int r);
 };
 
 // The kernels of a path; nullptr when the processor lacks it.
@@ -44,6 +47,7 @@ void IdctBatchPlain(int16_t* const* blocks, uint8_t* const* outs, int n, ptrdiff
 void YccToBgrPlain(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr, int n);
 void H2v1Plain(const uint8_t* in, int n, uint8_t* out);
 void H2v2Plain(const uint8_t* cur, const uint8_t* nb, int n, uint8_t* out);
+int NthBitPlain(uint64_t x, int r);
 
 // Scalar model of the SIMD arithmetic, byte for byte.
 void IdctSimdModel(int16_t* block, uint8_t* out, ptrdiff_t stride);
@@ -74,7 +78,11 @@ extern const Kernels kKernels;
 }
 namespace avx512 {
 extern const Kernels kKernels;
-}
+// The same with the colour conversion's stores by AVX512-VBMI byte permutations, which the
+// avx512 path uses where the processor has them.
+extern const Kernels kKernelsVbmi;
+}  // namespace avx512
+bool CpuHasAvx512Vbmi();
 
 inline uint8_t Clamp255(int v) {
     return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));

@@ -16,14 +16,16 @@ struct ScanDecoder {
     const Scan& scan;
     BitReader& br;
     const uint8_t* order;
+    int (*nth_bit)(uint64_t x, int r);
     int eobrun = 0;
 
-    int16_t* BlockAt(Component& c, int bx, int by) {
-        return c.coefs.data() + (static_cast<size_t>(by) * c.blocks_w + bx) * 64;
+    static size_t BlockAt(const Component& c, int bx, int by) {
+        return static_cast<size_t>(by) * c.blocks_w + bx;
     }
 
-    void Block(Component& c, int16_t* blk) {
+    void Block(Component& c, size_t at) {
         if (br.Starved()) return;  // no data left in this restart interval
+        int16_t* blk = c.coefs.data() + at * 64;
         if (!ctx.progressive) {
             DecodeBlock(br, ctx.dc_tables[c.td], ctx.ac_tables[c.ta], c.dc_pred, kUnitQuant, order,
                         blk);
@@ -45,14 +47,23 @@ struct ScanDecoder {
                 blk[0] = static_cast<int16_t>(blk[0] | (1 << scan.al));
             }
         } else if (scan.ah == 0) {
-            AcFirst(b, ctx.ac_tables[c.ta], blk);
+            AcFirst(b, ctx.ac_tables[c.ta], blk, c.nonzero.data()[at]);
         } else {
-            AcRefine(b, ctx.ac_tables[c.ta], blk);
+            AcRefine(b, ctx.ac_tables[c.ta], blk, c.nonzero.data()[at]);
         }
         b.Save();
     }
 
-    void AcFirst(LocalBits& b, const HuffTable& t, int16_t* blk) {
+    // nz: the block's non-zero AC coefficients, bit k for zig-zag index k (1..63). Refinement
+    // scans find the coefficients without history, and those needing a correction bit,
+    // from it instead of reading the block.
+    static void Track(uint64_t& nz, int k, int16_t stored) {
+        if (k > 63) return;  // damaged data: lands on place 0, which is not an AC coefficient
+        uint64_t bit = uint64_t{1} << k;
+        nz = stored != 0 ? nz | bit : nz & ~bit;
+    }
+
+    void AcFirst(LocalBits& b, const HuffTable& t, int16_t* blk, uint64_t& nz) {
         if (eobrun > 0) {
             --eobrun;
             return;
@@ -60,20 +71,23 @@ struct ScanDecoder {
         const int se = scan.se, al = scan.al;
         for (int k = scan.ss; k <= se; ++k) {
             b.Need32();
-            int32_t f = t.fast_ac[b.acc >> (64 - kLookBits)];
+            int32_t f = t.fast[b.acc >> (64 - kLookBits)];
             if (f != 0) {
                 b.Drop(f & 0xFF);
                 if (f & kFastEob) break;
-                k += (f >> 8) & 15;
-                blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) << al);
+                k += static_cast<uint8_t>(f >> 8) - 1;
+                auto v = static_cast<int16_t>(static_cast<uint32_t>(f >> 16) << al);
+                blk[order[k]] = v;
+                Track(nz, k, v);
                 continue;
             }
             int rs = b.Symbol(t);
             int r = rs >> 4, s = rs & 15;
             if (s != 0) {
                 k += r;
-                int32_t v = b.Extend(s);
-                blk[order[k]] = static_cast<int16_t>(static_cast<uint32_t>(v) << al);
+                auto v = static_cast<int16_t>(static_cast<uint32_t>(b.Extend(s)) << al);
+                blk[order[k]] = v;
+                Track(nz, k, v);
             } else if (r == 15) {
                 k += 15;
             } else {
@@ -84,19 +98,27 @@ struct ScanDecoder {
         }
     }
 
-    // Correction bit of an already non-zero coefficient.
-    static void Correct(LocalBits& b, int16_t* coef, int p1) {
-        if (b.Bit() != 0 && (*coef & p1) == 0) {
-            *coef = static_cast<int16_t>(*coef >= 0 ? *coef + p1 : *coef - p1);
+    // Bits k..63 (none for k = 64 and above).
+    static uint64_t From(int k) { return k > 63 ? 0 : ~uint64_t{0} << k; }
+
+    // Correction bits, in zig-zag order, of the non-zero coefficients in `pass`.
+    void Correct(LocalBits& b, int16_t* blk, uint64_t pass, int p1) {
+        while (pass != 0) {
+            int16_t* coef = &blk[order[__builtin_ctzll(pass)]];
+            pass &= pass - 1;
+            int c = *coef;
+            int bit = static_cast<int>(b.Bit()) & ((c & p1) == 0 ? 1 : 0);
+            *coef = static_cast<int16_t>(c + (c >= 0 ? bit * p1 : -bit * p1));
         }
     }
 
-    void AcRefine(LocalBits& b, const HuffTable& t, int16_t* blk) {
-        int p1 = 1 << scan.al;
-        int k = scan.ss;
+    void AcRefine(LocalBits& b, const HuffTable& t, int16_t* blk, uint64_t& nz) {
+        const int p1 = 1 << scan.al;
         const int se = scan.se;
+        const uint64_t band_end = ~From(se + 1);  // bits up to se
+        int k = scan.ss;
         if (eobrun == 0) {
-            for (; k <= se; ++k) {
+            while (k <= se) {
                 b.Need32();
                 int rs = b.Symbol(t);
                 int r = rs >> 4, s = rs & 15;
@@ -108,25 +130,20 @@ struct ScanDecoder {
                     if (r != 0) eobrun += static_cast<int>(b.Bits(r));
                     break;
                 }
-                // Skip r zero-history coefficients, correcting the non-zero ones passed.
-                while (k <= se) {
-                    int16_t* coef = &blk[order[k]];
-                    if (*coef != 0) {
-                        Correct(b, coef, p1);
-                    } else {
-                        if (r == 0) break;
-                        --r;
-                    }
-                    ++k;
+                // The (r + 1)-th coefficient without history from k on takes the value (se + 1
+                // when the band runs out); the non-zero ones passed get their correction bits.
+                int target = nth_bit(~nz & From(k) & band_end, r);
+                if (target > se) target = se + 1;
+                Correct(b, blk, nz & From(k) & ~From(target), p1);
+                if (value != 0) {
+                    blk[order[target]] = static_cast<int16_t>(value);
+                    Track(nz, target, static_cast<int16_t>(value));
                 }
-                if (value != 0) blk[order[k]] = static_cast<int16_t>(value);
+                k = target + 1;
             }
         }
         if (eobrun > 0) {
-            for (; k <= se; ++k) {
-                int16_t* coef = &blk[order[k]];
-                if (*coef != 0) Correct(b, coef, p1);
-            }
+            Correct(b, blk, nz & From(k) & band_end, p1);
             --eobrun;
         }
     }
@@ -235,7 +252,7 @@ Status ProcessRestart(Context& ctx, BitReader& br, RestartState& rs, const Scan&
 Status DecodeCoefficientScan(Context& ctx, const Scan& scan, BitReader& br) {
     for (int i = 0; i < scan.count; ++i)
         ctx.comp[scan.comp[i]].dc_pred = 0;
-    ScanDecoder dec{ctx, scan, br, ctx.kernels.order};
+    ScanDecoder dec{ctx, scan, br, ctx.kernels.order, ctx.kernels.nth_bit};
     return dec.Run();
 }
 

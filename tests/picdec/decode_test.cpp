@@ -55,6 +55,10 @@ const Case kCases[] = {
     {"sequential_three_scans", 70, 50, 3, "-sample 2x2 -scans @SEQ", false},
     // Spectral selection and successive approximation in an explicit script.
     {"progressive_script", 70, 50, 3, "-sample 2x1 -scans @PROG", false},
+    // Deep successive approximation: AC refinements from bit 3 down, end-of-band runs that
+    // cross many blocks, bands split at 5 and 20.
+    {"progressive_deep", 203, 157, 3, "-sample 2x2 -quality 95 -scans @DEEP", false},
+    {"progressive422_q50", 240, 176, 3, "-sample 2x1 -progressive -quality 50", false},
 };
 
 // cjpeg scan scripts, written once.
@@ -74,7 +78,14 @@ std::string Options(const char* options) {
                    "0,1,2: 0-0, 0, 1;\n0: 1-5, 0, 2;\n2: 1-63, 0, 1;\n1: 1-63, 0, 1;\n"
                    "0: 6-63, 0, 2;\n0: 1-63, 2, 1;\n0,1,2: 0-0, 1, 0;\n2: 1-63, 1, 0;\n"
                    "1: 1-63, 1, 0;\n0: 1-63, 1, 0;\n");
-    for (auto [key, path] : {std::pair{"@SEQ", &seq}, std::pair{"@PROG", &prog}}) {
+    static const std::string deep =
+        ScanScript("deep",
+                   "0,1,2: 0-0, 0, 2;\n0: 1-5, 0, 3;\n1: 1-63, 0, 2;\n2: 1-63, 0, 2;\n"
+                   "0: 6-20, 0, 3;\n0: 21-63, 0, 3;\n0: 1-63, 3, 2;\n0,1,2: 0-0, 2, 1;\n"
+                   "0: 1-63, 2, 1;\n1: 1-63, 2, 1;\n2: 1-63, 2, 1;\n0,1,2: 0-0, 1, 0;\n"
+                   "0: 1-63, 1, 0;\n1: 1-63, 1, 0;\n2: 1-63, 1, 0;\n");
+    for (auto [key, path] :
+         {std::pair{"@SEQ", &seq}, std::pair{"@PROG", &prog}, std::pair{"@DEEP", &deep}}) {
         size_t at = o.find(key);
         if (at != std::string::npos) o.replace(at, std::string(key).size(), *path);
     }
@@ -105,6 +116,17 @@ TEST_P(DecodeTest, MatchesLibjpegTurboOnBothPathsAndSimdMatchesItsModel) {
         Diff diff = Compare(d, ref);
         EXPECT_LE(diff.mean, 1.5) << picdec::PathName(p);
         EXPECT_LE(diff.max, 16) << picdec::PathName(p);
+    }
+    // Progressive scans (refinements and end-of-band runs above all) give exactly the
+    // coefficients of the sequential stream that jpegtran makes of them.
+    if (std::string(c.options).find("-progressive") != std::string::npos ||
+        std::string(c.options).find("@PROG") != std::string::npos) {
+        Bytes sequential = Transcode(jpeg, "-optimize");
+        for (Path p : {Path::kPlain, Path::kSimdModel}) {
+            EXPECT_EQ(PictureBytes(DecodeWithPath(jpeg, static_cast<int>(p))),
+                      PictureBytes(DecodeWithPath(sequential, static_cast<int>(p))))
+                << picdec::PathName(p);
+        }
     }
     Bytes model = PictureBytes(DecodeWithPath(jpeg, static_cast<int>(Path::kSimdModel)));
     Bytes model_preview =

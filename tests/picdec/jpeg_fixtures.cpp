@@ -90,6 +90,22 @@ Bytes Encode(const Bytes& pixels, int w, int h, int channels, const std::string&
     return jpeg;
 }
 
+Bytes Transcode(const Bytes& jpeg, const std::string& options) {
+    std::string in = TempName(".jpg");
+    std::string out = TempName(".jpg");
+    FILE* f = std::fopen(in.c_str(), "wb");
+    if (f == nullptr) throw std::runtime_error("cannot write " + in);
+    std::fwrite(jpeg.data(), 1, jpeg.size(), f);
+    std::fclose(f);
+    std::string cmd = "jpegtran " + options + " -outfile " + out + " " + in;
+    int rc = std::system(cmd.c_str());
+    std::remove(in.c_str());
+    Bytes result = ReadFile(out);
+    std::remove(out.c_str());
+    if (rc != 0 || result.empty()) throw std::runtime_error("jpegtran failed: " + cmd);
+    return result;
+}
+
 Reference DecodeReference(const Bytes& jpeg, bool fast_upsample) {
     // The libjpeg API rather than TurboJPEG's, which refuses sampling like 3x1.
     Reference r;

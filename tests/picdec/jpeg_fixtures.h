@@ -17,6 +17,10 @@ Bytes SynthImage(int w, int h, int channels, uint32_t seed = 1);
 // Encodes with cjpeg; `options` are its command-line options, e.g. "-sample 2x2 -quality 75".
 Bytes Encode(const Bytes& pixels, int w, int h, int channels, const std::string& options);
 
+// Transcodes with jpegtran (the coefficients stay exactly as they are), e.g. "-optimize" turns
+// a progressive stream into a sequential one, "-progressive" the other way.
+Bytes Transcode(const Bytes& jpeg, const std::string& options);
+
 struct Reference {
     int width = 0, height = 0, channels = 0;
     Bytes pixels;  // bottom-up, blue-green-red (or grey), rows of width * channels bytes

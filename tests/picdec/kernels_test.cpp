@@ -28,6 +28,8 @@ std::vector<const Kernels*> SimdKernels() {
     for (Path p : {Path::kSse2, Path::kAvx2, Path::kAvx512}) {
         if (const Kernels* k = picdec::KernelsFor(p)) v.push_back(k);
     }
+    // Where the avx512 path takes the VBMI colour conversion, the other one is tested too.
+    if (picdec::CpuHasAvx512Vbmi()) v.push_back(&picdec::avx512::kKernels);
     return v;
 }
 
@@ -78,7 +80,7 @@ TEST(ColourTest, SimdWidthsMatchTheModelForEveryRowLength) {
     }
     // Extremes too: saturation on both sides.
     y[0] = 0, cb[0] = 0, cr[0] = 0, y[1] = 255, cb[1] = 255, cr[1] = 255;
-    for (int n = 1; n <= 140; ++n) {
+    for (int n = 1; n <= 300; ++n) {
         std::vector<uint8_t> want(3 * n + 8, 0xEE), got(3 * n + 8, 0xEE);
         picdec::YccToBgrSimdModel(y.data(), cb.data(), cr.data(), want.data(), n);
         for (const Kernels* k : SimdKernels()) {
@@ -127,6 +129,32 @@ TEST(UpsampleTest, SimdWidthsMatchPlainForEveryRowLength) {
             k->h2v2(a.data(), b.data(), n, g2.data());
             ASSERT_EQ(g1, w1) << k->name << " n=" << n;
             ASSERT_EQ(g2, w2) << k->name << " n=" << n;
+        }
+    }
+}
+
+// Where a refinement's value goes: the (r + 1)-th set bit, 64 past the last; every path's
+// kernel agrees with the definition on sparse, dense and empty masks.
+TEST(NthBitTest, EveryPathFindsThePositionOfTheNthSetBit) {
+    std::mt19937_64 rng(17);
+    std::vector<const Kernels*> all = SimdKernels();
+    all.push_back(picdec::KernelsFor(Path::kPlain));
+    for (int trial = 0; trial < 4000; ++trial) {
+        uint64_t x = rng();
+        if (trial % 3 == 1) x &= rng() & rng();  // sparse
+        if (trial % 3 == 2) x |= rng() | rng();  // dense
+        if (trial == 0) x = 0;
+        if (trial == 1) x = ~uint64_t{0};
+        for (int r = 0; r < 64; ++r) {
+            int want = 64, seen = 0;
+            for (int bit = 0; bit < 64; ++bit) {
+                if (((x >> bit) & 1) != 0 && seen++ == r) {
+                    want = bit;
+                    break;
+                }
+            }
+            for (const Kernels* k : all)
+                ASSERT_EQ(k->nth_bit(x, r), want) << k->name << " x=" << x << " r=" << r;
         }
     }
 }
@@ -281,6 +309,67 @@ TEST(HuffmanTest, LongCodesDecodeThroughTheSlowPath) {
     EXPECT_EQ(picdec::DecodeSymbol(br, t), 0x10);
     EXPECT_EQ(picdec::DecodeSymbol(br, t), 0x12);
     EXPECT_FALSE(br.ConsumedPastEnd());
+}
+
+// The sign extension of T.81's EXTEND (F.2.2.1), now without a branch, for every length and
+// value, through both readers.
+TEST(HuffmanTest, ExtendGivesTheSignedValueOfEveryBitPattern) {
+    for (int s = 1; s <= 16; ++s) {
+        int step = s <= 12 ? 1 : 7;
+        for (int v = 0; v < (1 << s); v += step) {
+            int want = v < (1 << (s - 1)) ? v - ((1 << s) - 1) : v;
+            picdec::BitReader br;
+            br.acc = static_cast<uint64_t>(v) << (64 - s) | 0x5;  // bits after it stay put
+            br.n = 64;
+            picdec::LocalBits b(br);
+            ASSERT_EQ(b.Extend(s), want) << "s=" << s << " v=" << v;
+            ASSERT_EQ(b.acc, uint64_t{0x5} << s);
+            ASSERT_EQ(br.ReceiveExtend(s), want) << "s=" << s << " v=" << v;
+        }
+    }
+}
+
+// The look-ahead table gives, for every 10-bit pattern, what the symbol decoder and EXTEND
+// give bit by bit: DC (difference) and AC (run, value, end of block) entries alike.
+TEST(HuffmanTest, FastEntriesAgreeWithTheSymbolDecoder) {
+    // T.81 K.3: luminance DC and AC tables.
+    const uint8_t dc_counts[16] = {0, 1, 5, 1, 1, 1, 1, 1, 1};
+    const uint8_t dc_syms[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    const uint8_t ac_counts[16] = {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7D};
+    uint8_t ac_syms[162];
+    const uint8_t head[] = {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41,
+                            0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71, 0x14, 0x32, 0x81, 0x91};
+    for (int i = 0; i < 162; ++i)
+        ac_syms[i] = i < 22 ? head[i] : static_cast<uint8_t>(0x23 + i);  // the rest: long codes
+    for (bool ac : {false, true}) {
+        picdec::HuffTable t;
+        ASSERT_EQ(picdec::BuildHuffTable(ac ? ac_counts : dc_counts, ac ? ac_syms : dc_syms,
+                                         ac ? 162 : 12, ac, &t),
+                  picdec::Status::kOk);
+        int fast = 0;
+        for (uint32_t idx = 0; idx < (1u << picdec::kLookBits); ++idx) {
+            int32_t f = t.fast[idx];
+            if (f == 0) continue;
+            ++fast;
+            picdec::BitReader br;
+            br.acc = static_cast<uint64_t>(idx) << (64 - picdec::kLookBits);
+            br.n = 64;
+            picdec::LocalBits b(br);
+            int sym = b.Symbol(t);
+            int run = ac ? sym >> 4 : 0, size = ac ? sym & 15 : sym;
+            int value = size != 0 ? b.Extend(size) : 0;
+            int used = 64 - b.n;
+            ASSERT_EQ(f & 0xFF, used) << ac << " " << idx;
+            if (ac && sym == 0) {
+                ASSERT_NE(f & picdec::kFastEob, 0);
+                continue;
+            }
+            ASSERT_EQ(f & picdec::kFastEob, 0);
+            ASSERT_EQ(f >> 16, value) << ac << " " << idx;
+            ASSERT_EQ((f >> 8) & 0xFF, ac ? run + 1 : 0) << idx;
+        }
+        EXPECT_GT(fast, 900) << ac;  // nearly every pattern decodes in one look-up
+    }
 }
 
 // The preview computed directly: libjpeg's quantised coefficients times the quantisation

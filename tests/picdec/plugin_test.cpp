@@ -321,6 +321,55 @@ TEST(ProgressTest, NonZeroAtTheSecondCallCancels) {
     }
 }
 
+// The pixel block is not zeroed when it is allocated: the decoder writes every row with its
+// padding, and zeroes what a cancelled or failed decoding did not reach. Each block is
+// allocated where a block of the same size full of 0xAB was just freed (and under
+// AddressSanitizer its first 4 KiB come filled with 0xBE).
+TEST(ResultTest, NoOldHeapBytesInPaddingOrUnreachedRows) {
+    // 41 pixels: 123 bytes of a 124-byte stride; 4:2:0 in 19 MCU rows.
+    Bytes jpeg = Encode(SynthImage(41, 300, 3), 41, 300, 3, "-sample 2x2");
+    const size_t stride = 124, image = stride * 300;
+    auto dirty = [&] {
+        void* p = std::malloc(image + 4);
+        std::memset(p, 0xAB, image + 4);
+        std::free(p);
+    };
+    struct Row {
+        int cancel_at;
+        int result;
+        size_t rows_zero;  // bitmap rows from the bottom that must be all zero
+    };
+    // Cancelled before the first MCU row: nothing written. Cancelled at row 8: the rows of
+    // MCU rows 7 and on (bottom 300 - 7 * 16) were never converted.
+    for (Row r : {Row{1, 1, 300}, Row{2, 1, 300 - 7 * 16}, Row{-1, 0, 0}}) {
+        Calls c;
+        c.cancel_at = r.cancel_at;
+        dirty();
+        void* info = nullptr;
+        void* pixels = nullptr;
+        int rc = GetPicture(Mem(jpeg), Len(jpeg), PICDEC_INPUT_MEMORY, &info, &pixels, Record,
+                            reinterpret_cast<long>(&c));
+        ASSERT_EQ(rc, r.result);
+        ASSERT_NE(pixels, nullptr);
+        const auto* px = static_cast<const uint8_t*>(pixels);
+        for (size_t i = 0; i < r.rows_zero * stride; ++i)
+            ASSERT_EQ(px[i], 0) << "cancel " << r.cancel_at << " byte " << i;
+        for (size_t y = 0; y < 300; ++y)
+            ASSERT_EQ(px[y * stride + 123], 0) << "padding of row " << y;
+        for (size_t i = image; i < image + 4; ++i)
+            EXPECT_EQ(px[i], 0);
+        if (r.result == 0) {
+            // Decoded rows carry picture bytes, not zeros.
+            size_t nonzero = 0;
+            for (size_t i = 0; i < image; ++i)
+                nonzero += px[i] != 0;
+            EXPECT_GT(nonzero, image / 2);
+        }
+        std::free(info);
+        std::free(pixels);
+    }
+}
+
 TEST(ResultTest, HugeBitmapIsOutOfMemoryWithoutAllocating) {
     Bytes jpeg = Encode(SynthImage(8, 8, 3), 8, 8, 3, "-sample 1x1");
     size_t sof = FindMarker(jpeg, 0xC0);
